@@ -133,7 +133,11 @@ int rs232_init(int descriptor, const RS232Settings* settings, int verbose) {
 
 char* rs232_read(int descriptor, char* buffer, int count, int verbose) {
     if (verbose) printf("read %d characters", count);
-    if (read(descriptor, buffer, static_cast<size_t>(count)) == -1) Abort(descriptor);
+    ssize_t got = read(descriptor, buffer, static_cast<size_t>(count));
+    if (got == -1) Abort(descriptor);
+    // Ended after the bytes that came in as well, so a short read does not pass off what
+    // was left in the buffer as received text.
+    if (got >= 0) buffer[got] = 0;
     buffer[count] = 0;
     if (verbose) printf("\n");
     return buffer;

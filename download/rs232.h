@@ -44,7 +44,8 @@ int rs232_open(const RS232Settings* settings);
 // failing tcsetattr closes the port through Abort; returns 1 in every case.
 int rs232_init(int descriptor, const RS232Settings* settings, int verbose);
 
-// One read of up to count bytes; buffer must hold count + 1 bytes, buffer[count] is set to 0.
+// One read of up to count bytes; buffer must hold count + 1 bytes. A zero follows the bytes
+// read and is also stored at buffer[count].
 // A failing read closes the port through Abort. Returns buffer.
 char* rs232_read(int descriptor, char* buffer, int count, int verbose);
 

@@ -10,22 +10,23 @@
 
 namespace {
 
-std::u16string units(CFStringRef s) { return std::u16string(platformStringUnits(s)); }
+std::u16string units(CFStringRef s) {
+    return std::u16string(platformStringUnits(s));
+}
 
 struct Owned {
     CFStringRef s;
     ~Owned() { CFRelease(s); }
 };
 
-}  // namespace
+} // namespace
 
 TEST(MacRoman, TableAgreesWithThePublishedMappingAtItsKnownPoints) {
     struct Case {
         UInt8 byte;
         UniChar unit;
-    } cases[] = {{0x41, 0x0041}, {0x80, 0x00C4}, {0xA5, 0x2022}, {0xC6, 0x2206},
-                 {0xCA, 0x00A0}, {0xDB, 0x20AC}, {0xE1, 0x00B7}, {0xF0, 0xF8FF},
-                 {0xB6, 0x2202}, {0xFF, 0x02C7}};
+    } cases[] = {{0x41, 0x0041}, {0x80, 0x00C4}, {0xA5, 0x2022}, {0xC6, 0x2206}, {0xCA, 0x00A0},
+                 {0xDB, 0x20AC}, {0xE1, 0x00B7}, {0xF0, 0xF8FF}, {0xB6, 0x2202}, {0xFF, 0x02C7}};
     for (auto c : cases) {
         EXPECT_EQ(macRomanToUnicode(c.byte), c.unit) << int(c.byte);
         UInt8 back = 0;
@@ -41,23 +42,25 @@ TEST(MacRoman, EveryByteRoundTripsAndTheTableIsOneToOne) {
         EXPECT_EQ(back, b);
     }
     UInt8 unused;
-    EXPECT_FALSE(unicodeToMacRoman(0x20A1, &unused));  // not in Mac Roman
-    EXPECT_FALSE(unicodeToMacRoman(0x0080, &unused));  // a C1 control, not a Mac Roman byte
+    EXPECT_FALSE(unicodeToMacRoman(0x20A1, &unused)); // not in Mac Roman
+    EXPECT_FALSE(unicodeToMacRoman(0x0080, &unused)); // a C1 control, not a Mac Roman byte
 }
 
 TEST(StringObject, CreationFromEachSourceForm) {
     Owned roman{CFStringCreateWithCString(kCFAllocatorDefault, "a\xDB", kCFStringEncodingMacRoman)};
     EXPECT_EQ(units(roman.s), u"a\u20AC");
-    Owned utf8{CFStringCreateWithCString(nullptr, "a\xE2\x82\xAC\xF0\x9F\x98\x80", kCFStringEncodingUTF8)};
+    Owned utf8{
+        CFStringCreateWithCString(nullptr, "a\xE2\x82\xAC\xF0\x9F\x98\x80", kCFStringEncodingUTF8)};
     EXPECT_EQ(units(utf8.s), u"a\u20AC\U0001F600");
     const unsigned char pas[] = {3, 'x', 0xC6, 'y', 'z'};
     Owned p{CFStringCreateWithPascalString(nullptr, pas, kCFStringEncodingMacRoman)};
     EXPECT_EQ(units(p.s), u"x\u2206y");
-    Owned nc{CFStringCreateWithPascalStringNoCopy(nullptr, pas, kCFStringEncodingMacRoman, kCFAllocatorNull)};
+    Owned nc{CFStringCreateWithPascalStringNoCopy(nullptr, pas, kCFStringEncodingMacRoman,
+                                                  kCFAllocatorNull)};
     EXPECT_EQ(units(nc.s), u"x\u2206y");
     const UniChar chars[] = {0, 'b', 0xD800};
     Owned c{CFStringCreateWithCharacters(nullptr, chars, 3)};
-    EXPECT_EQ(CFStringGetLength(c.s), 3);  // zero units and lone surrogates are kept as given
+    EXPECT_EQ(CFStringGetLength(c.s), 3); // zero units and lone surrogates are kept as given
 }
 
 TEST(StringObject, CreationFailuresGiveNull) {
@@ -79,12 +82,12 @@ TEST(StringObject, GetCharactersClipsTheRange) {
     EXPECT_EQ(buf[0], 'e');
     EXPECT_EQ(buf[1], 'f');
     EXPECT_EQ(buf[2], 0x7777);
-    CFStringGetCharacters(s.s, CFRangeMake(9, 1), buf);  // wholly outside: nothing written
+    CFStringGetCharacters(s.s, CFRangeMake(9, 1), buf); // wholly outside: nothing written
     EXPECT_EQ(buf[0], 'e');
 }
 
 TEST(StringObject, GetCStringReportsLossButLeavesAUsablePrefix) {
-    Owned s{platformStringCreateUTF8("caf\xC3\xA9 \xE2\x82\xA1 ok")};  // é, then ₡ (not Mac Roman)
+    Owned s{platformStringCreateUTF8("caf\xC3\xA9 \xE2\x82\xA1 ok")}; // é, then ₡ (not Mac Roman)
     char buf[32];
     EXPECT_FALSE(CFStringGetCString(s.s, buf, sizeof buf, kCFStringEncodingMacRoman));
     EXPECT_STREQ(buf, "caf\x8E ? ok");
@@ -116,24 +119,25 @@ TEST(StringObject, MutableCopyHonoursItsCapacity) {
     Owned whole{CFStringCreateMutableCopy(nullptr, 0, s.s)};
     EXPECT_EQ(units(whole.s), u"ab\U0001F600cd");
     Owned cut{CFStringCreateMutableCopy(nullptr, 3, s.s)};
-    EXPECT_EQ(units(cut.s), u"ab");  // the cut never leaves half a surrogate pair
+    EXPECT_EQ(units(cut.s), u"ab"); // the cut never leaves half a surrogate pair
     EXPECT_EQ(CFStringCreateMutableCopy(nullptr, 0, nullptr), nullptr);
 }
 
 TEST(StringObject, ConstantsAreSharedAndSurviveReleases) {
     CFStringRef a = CFSTR("Quit");
     EXPECT_EQ(a, CFSTR("Quit"));
-    for (int i = 0; i < 10; ++i) CFRelease(a);
+    for (int i = 0; i < 10; ++i)
+        CFRelease(a);
     EXPECT_EQ(units(CFSTR("Quit")), u"Quit");
     EXPECT_EQ(platformStringUTF8(CFSTR("\xE2\x82\xAC")), "\xE2\x82\xAC");
 }
 
 TEST(TextConverters, RomanAndArabicConvertJapaneseIsAbsent) {
     TextToUnicodeInfo toU = nullptr;
-    EXPECT_EQ(CreateTextToUnicodeInfoByEncoding(
-                  CreateTextEncoding(kTextEncodingMacJapanese, kTextEncodingDefaultVariant,
-                                     kTextEncodingDefaultFormat),
-                  &toU),
+    EXPECT_EQ(CreateTextToUnicodeInfoByEncoding(CreateTextEncoding(kTextEncodingMacJapanese,
+                                                                   kTextEncodingDefaultVariant,
+                                                                   kTextEncodingDefaultFormat),
+                                                &toU),
               kTextUnsupportedEncodingErr);
     EXPECT_EQ(toU, nullptr);
 
@@ -141,9 +145,9 @@ TEST(TextConverters, RomanAndArabicConvertJapaneseIsAbsent) {
     const unsigned char bytes[] = {'A', 0xDB, 0xF0};
     UniChar out[4];
     ByteCount read = 0, written = 0;
-    EXPECT_EQ(ConvertFromTextToUnicode(toU, 3, bytes, kUnicodeUseFallbacksMask, 8, &read,
-                                       &written, out),
-              noErr);
+    EXPECT_EQ(
+        ConvertFromTextToUnicode(toU, 3, bytes, kUnicodeUseFallbacksMask, 8, &read, &written, out),
+        noErr);
     EXPECT_EQ(read, 3u);
     EXPECT_EQ(written, 6u);
     EXPECT_EQ(out[1], 0x20AC);
@@ -156,7 +160,7 @@ TEST(TextConverters, RomanAndArabicConvertJapaneseIsAbsent) {
     UnicodeToTextInfo fromU = nullptr;
     ASSERT_EQ(CreateUnicodeToTextInfoByEncoding(kTextEncodingMacArabic, &fromU), noErr);
     Str255 p;
-    const UniChar cafe[] = {'c', 'a', 'f', 0xE9, 0x0628};  // é, then the Arabic letter beh
+    const UniChar cafe[] = {'c', 'a', 'f', 0xE9, 0x0628}; // é, then the Arabic letter beh
     EXPECT_EQ(ConvertFromUnicodeToPString(fromU, sizeof cafe, cafe, p), noErr);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(p + 1), p[0]), "caf\x8E\xC8");
     const UniChar euro[] = {0x20AC};
@@ -174,7 +178,7 @@ TEST(ParamTexts, NullArgumentsKeepTheirText) {
     EXPECT_EQ(std::string(reinterpret_cast<char*>(p1 + 1), p1[0]), "Bb");
     EXPECT_EQ(std::string(reinterpret_cast<char*>(p2 + 1), p2[0]), "Bb");
     EXPECT_EQ(p3[0], 0);
-    GetParamText(nullptr, nullptr, nullptr, nullptr);  // nothing requested, nothing touched
+    GetParamText(nullptr, nullptr, nullptr, nullptr); // nothing requested, nothing touched
 }
 
 TEST(StringLists, FileFormatAndMissingTexts) {

@@ -9,8 +9,12 @@ namespace {
 
 const char kNullDeallocatorTag = 0;
 
-bool isHighSurrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool isLowSurrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool isHighSurrogate(char32_t u) {
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool isLowSurrogate(char32_t u) {
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
 
 void appendUTF16(std::u16string& out, char32_t cp) {
     if (cp >= 0x10000) {
@@ -126,7 +130,8 @@ CFStringRef createFromBytes(std::string_view bytes, CFStringEncoding encoding) {
     auto* s = new PlatformString;
     if (encoding == kCFStringEncodingMacRoman) {
         s->units.reserve(bytes.size());
-        for (char c : bytes) s->units.push_back(char16_t(macRomanToUnicode(UInt8(c))));
+        for (char c : bytes)
+            s->units.push_back(char16_t(macRomanToUnicode(UInt8(c))));
     } else if (!decodeUTF8(bytes, s->units, false)) {
         delete s;
         return nullptr;
@@ -134,7 +139,7 @@ CFStringRef createFromBytes(std::string_view bytes, CFStringEncoding encoding) {
     return s;
 }
 
-}  // namespace
+} // namespace
 
 const CFAllocatorRef kCFAllocatorNull = &kNullDeallocatorTag;
 
@@ -162,7 +167,9 @@ CFStringRef CFStringCreateWithPascalStringNoCopy(CFAllocatorRef alloc, ConstStr2
     return CFStringCreateWithPascalString(alloc, pStr, encoding);
 }
 
-CFIndex CFStringGetLength(CFStringRef str) { return str ? CFIndex(str->units.size()) : 0; }
+CFIndex CFStringGetLength(CFStringRef str) {
+    return str ? CFIndex(str->units.size()) : 0;
+}
 
 void CFStringGetCharacters(CFStringRef str, CFRange range, UniChar* buffer) {
     if (!str || !buffer || range.location < 0 || range.length <= 0) return;
@@ -262,4 +269,6 @@ void GetPort(GrafPtr* port) {
     if (port) *port = &thePort;
 }
 
-SInt16 GetPortTextFont(CGrafPtr port) { return port ? port->textFont : 0; }
+SInt16 GetPortTextFont(CGrafPtr port) {
+    return port ? port->textFont : 0;
+}

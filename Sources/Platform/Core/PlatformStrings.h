@@ -21,7 +21,7 @@
 // layer may read `units` directly (see platformStringUnits below).
 struct PlatformString : PlatformObject {
     std::u16string units;
-    CFIndex capacity = 0;  // mutable copies: maximum length in units, 0 = no maximum
+    CFIndex capacity = 0; // mutable copies: maximum length in units, 0 = no maximum
 };
 
 using CFStringRef = const PlatformString*;
@@ -46,7 +46,9 @@ struct CFRange {
     CFIndex location;
     CFIndex length;
 };
-constexpr CFRange CFRangeMake(CFIndex location, CFIndex length) { return {location, length}; }
+constexpr CFRange CFRangeMake(CFIndex location, CFIndex length) {
+    return {location, length};
+}
 
 // New string of `numChars` units copied from `chars`. Null when numChars is negative, or
 // when chars is null and numChars is not 0.
@@ -100,10 +102,10 @@ CFMutableStringRef CFStringCreateMutableCopy(CFAllocatorRef alloc, CFIndex maxLe
 CFStringRef CFSTR(const char* utf8Literal);
 
 // For the platform layer (not for module code): direct access and UTF-8 round trips.
-std::u16string_view platformStringUnits(CFStringRef str);  // empty view for null
+std::u16string_view platformStringUnits(CFStringRef str); // empty view for null
 CFStringRef platformStringCreate(std::u16string_view units);
-CFStringRef platformStringCreateUTF8(std::string_view utf8);  // invalid bytes become U+FFFD
-std::string platformStringUTF8(CFStringRef str);              // "" for null
+CFStringRef platformStringCreateUTF8(std::string_view utf8); // invalid bytes become U+FFFD
+std::string platformStringUTF8(CFStringRef str);             // "" for null
 
 // ---------------------------------------------------------------------------------------
 // Mac Roman, from the published Mac OS Roman mapping (0xDB is the euro sign, 0xC6 U+2206,
@@ -152,7 +154,7 @@ TextEncoding CreateTextEncoding(TextEncodingBase base, TextEncodingVariant varia
 // Converter from bytes in `encoding` to UTF-16. kTextUnsupportedEncodingErr (info set to
 // null) for an encoding this platform cannot convert, paramErr for a null `info`.
 OSStatus CreateTextToUnicodeInfoByEncoding(TextEncoding encoding, TextToUnicodeInfo* info);
-OSStatus DisposeTextToUnicodeInfo(TextToUnicodeInfo* info);  // sets *info to null
+OSStatus DisposeTextToUnicodeInfo(TextToUnicodeInfo* info); // sets *info to null
 
 // Converts `srcLen` bytes into at most `outBufLen` bytes of UTF-16 units. Reports the bytes
 // read and the bytes written. With kUnicodeUseFallbacksMask an unmapped byte becomes U+FFFD
@@ -160,8 +162,8 @@ OSStatus DisposeTextToUnicodeInfo(TextToUnicodeInfo* info);  // sets *info to nu
 // kTECUnmappableElementErr. kTECOutputBufferFullStatus when the output ran out first;
 // paramErr for null arguments.
 OSStatus ConvertFromTextToUnicode(TextToUnicodeInfo info, ByteCount srcLen, const void* src,
-                                  OptionBits controlFlags, ByteCount outBufLen,
-                                  ByteCount* srcRead, ByteCount* unicodeLen, UniChar* out);
+                                  OptionBits controlFlags, ByteCount outBufLen, ByteCount* srcRead,
+                                  ByteCount* unicodeLen, UniChar* out);
 
 // Converter from UTF-16 to bytes in `encoding`; errors as CreateTextToUnicodeInfoByEncoding.
 OSStatus CreateUnicodeToTextInfoByEncoding(TextEncoding encoding, UnicodeToTextInfo* info);
@@ -178,8 +180,7 @@ OSStatus ConvertFromUnicodeToPString(UnicodeToTextInfo info, ByteCount unicodeLe
 // The four dialog parameter texts, which message texts pull in with "^0" to "^3".
 
 // Sets all four texts; a null argument leaves that text as it was.
-void ParamText(ConstStr255Param p0, ConstStr255Param p1, ConstStr255Param p2,
-               ConstStr255Param p3);
+void ParamText(ConstStr255Param p0, ConstStr255Param p1, ConstStr255Param p2, ConstStr255Param p3);
 // Copies each requested text (null arguments are skipped); an unset text is empty.
 void GetParamText(StringPtr p0, StringPtr p1, StringPtr p2, StringPtr p3);
 

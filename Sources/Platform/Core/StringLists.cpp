@@ -16,7 +16,7 @@ namespace {
 std::mutex gLock;
 bool gLoaded = false;
 std::string gTestPath;
-std::map<long, std::vector<std::string>> gLists;  // texts as Mac Roman bytes
+std::map<long, std::vector<std::string>> gLists; // texts as Mac Roman bytes
 
 std::string toMacRoman(const std::string& utf8) {
     CFStringRef s = platformStringCreateUTF8(utf8);
@@ -51,13 +51,13 @@ void load() {
                 continue;
             }
         }
-        if (!list) continue;  // text before the first list header belongs to no list
+        if (!list) continue; // text before the first list header belongs to no list
         if (line[0] == '\\') line.erase(0, 1);
         list->push_back(toMacRoman(line));
     }
 }
 
-}  // namespace
+} // namespace
 
 void GetIndString(StringPtr str, SInt16 listID, SInt16 index) {
     if (!str) return;

@@ -236,6 +236,7 @@ TEST(FormatEngine, StringListArguments) {
     checkRows({
         {"%p 1203", render("%p", 1203), "three"},
         {"%p 1", render("%p", 1), "zero-list"},
+        {"%p as pointer", render("%p", reinterpret_cast<StringPtr>(1202)), "two"},
         {"%p missing", render("[%p]", 1299), "[]"},
         {"%p 3199", render("[%p]", 3199), "[]"},
     });

@@ -110,10 +110,13 @@ bool isByteSource(const PrtfArg& a) {
 
 // "%p": a string-list identifier, a Pascal string or an HFSUniStr255.
 void putPString(Output& out, const PrtfArg& a) {
-    if (a.kind == PrtfKind::integer) {
-        if (a.value < 1 || a.value > 3199) return;
+    // An identifier may come as an integer or cast to a string pointer; no real pointer
+    // lies that low.
+    SInt64 id = a.kind == PrtfKind::integer ? a.value : SInt64(reinterpret_cast<uintptr_t>(a.ptr));
+    if (a.kind == PrtfKind::integer || (id >= 1 && id <= 3199)) {
+        if (id < 1 || id > 3199) return;
         Str255 text;
-        if (!_GetIndString(text, short(a.value))) return;
+        if (!_GetIndString(text, short(id))) return;
         putWidened(out, text + 1, text[0], false);
     } else if (a.kind == PrtfKind::hfsUniStr) {
         if (a.size && a.size < sizeof(HFSUniStr255)) return;
@@ -366,18 +369,18 @@ unsigned short* _prtnu(unsigned short* prtfp, SInt64 n, short rdx, short padn, s
 CFStringRef _prtfu(CFStringRef cffmt, PrtfArgList adx) {
     unsigned short in[kFormatUnits];
     _CFStringToUniStr(cffmt, long(kFormatUnits), in);
-    auto* out = new Output; // 4 KB: kept off the stack of deeply nested callers
+    Output out;
     Cursor args{adx};
 
     const unsigned short* p = in;
     while (*p) {
         unsigned short u = *p++;
         if (u == '^' && isDigit(*p)) {
-            putParamText(*out, (unsigned short)(*p++ - '0'));
+            putParamText(out, (unsigned short)(*p++ - '0'));
             continue;
         }
         if (u != '%') {
-            out->put(u);
+            out.put(u);
             continue;
         }
         short padc = ' ', len = 0;
@@ -403,12 +406,9 @@ CFStringRef _prtfu(CFStringRef cffmt, PrtfArgList adx) {
             if (!sub) break;
             ++p;
         }
-        directive(*out, args, letter, sub, len, padc);
+        directive(out, args, letter, sub, len, padc);
     }
-    CFStringRef result =
-        CFStringCreateWithCharacters(kCFAllocatorDefault, out->units, CFIndex(out->used));
-    delete out;
-    return result;
+    return CFStringCreateWithCharacters(kCFAllocatorDefault, out.units, CFIndex(out.used));
 }
 
 // ---------------------------------------------------------------------------------------

@@ -86,6 +86,8 @@ static void explainOpenFailure(const std::string& device, int error) {
     } else if (error == ENAMETOOLONG) {
         fprintf(stderr, "Tarvo_Download: device path %s is longer than %zu characters\n",
                 device.c_str(), sizeof(RS232Settings::device) - 1);
+    } else if (error == ENOTTY) {
+        fprintf(stderr, "Tarvo_Download: %s is not a serial device\n", device.c_str());
     } else if (error == EBUSY) {
         fprintf(stderr, "Tarvo_Download: %s is in use by another program\n", device.c_str());
     } else if (error == EACCES || error == EPERM) {

@@ -299,7 +299,8 @@ TEST_F(ToolRun, UsageAndDeviceFailures) {
         {"empty argument", {""}, link, usage, ""},
         {"no device", {"image"}, dir + "/nothing*", openFail, "no USB-serial device"},
         {"path too long", {"image"}, longLink, openFail, "longer than 31 characters"},
-        {"not a device", {"image"}, dir + "/missing-tty", openFail, "no USB-serial device"},
+        {"missing device", {"image"}, dir + "/missing-tty", openFail, "no USB-serial device"},
+        {"not a terminal", {"image"}, dir + "/image", openFail, "not a serial device"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

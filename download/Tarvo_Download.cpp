@@ -49,6 +49,26 @@ static void sleepUntil(const timespec& deadline) {
     }
 }
 
+static long long nanos(const timespec& t) { return t.tv_sec * 1000000000LL + t.tv_nsec; }
+
+// How late the scheduler wakes the tool, learned over the transfer: each gap's sleep ends
+// that much before its deadline and the rest is waited out on the clock, so the gap comes
+// as close to 1 ms as the machine allows and is never shorter.
+static long long gWakeLead = 0;
+static const long long kMaxWakeLead = 50000; // bounds the CPU the final stretch may take
+
+static void sleepUntilPrecisely(const timespec& deadline) {
+    long long target = nanos(deadline) - gWakeLead;
+    timespec early{time_t(target / 1000000000LL), long(target % 1000000000LL)};
+    sleepUntil(early);
+    long long late = nanos(monotonicNow()) - target;
+    if (late < 4 * kMaxWakeLead) gWakeLead += (late - gWakeLead) / 8;
+    if (gWakeLead < 0) gWakeLead = 0;
+    if (gWakeLead > kMaxWakeLead) gWakeLead = kMaxWakeLead;
+    while (nanos(monotonicNow()) < nanos(deadline)) {
+    }
+}
+
 static void pauseFor(long milliseconds) { sleepUntil(later(monotonicNow(), milliseconds)); }
 
 // A closed standard descriptor would be handed to the port by open, and the report lines
@@ -217,7 +237,7 @@ int main(int argc, char** argv) {
         if (bytesSent % kBlockSize == 0) ++blocksDone;
         if (blocksDone > kBlocksBeforeProgress)
             printf("Transfer %lld Bytes  %lld%%\r", bytesSent, blocksDone - kBlocksBeforeProgress);
-        sleepUntil(nextByte);
+        sleepUntilPrecisely(nextByte);
         unsigned char byte = static_cast<unsigned char>(c);
         ret = write(fd, &byte, 1);
         if (ret != 1) {
@@ -226,7 +246,7 @@ int main(int argc, char** argv) {
         }
         nextByte = later(monotonicNow(), 1);
     }
-    sleepUntil(nextByte);
+    sleepUntilPrecisely(nextByte);
 
     rs232_close(fd);
     fclose(firmware);

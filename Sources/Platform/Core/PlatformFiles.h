@@ -23,6 +23,8 @@
 
 #include "PlatformTypes.h"
 
+#include <string>
+
 // Status codes of the file layer beyond those in PlatformTypes.h.
 enum : OSStatus {
     dskFulErr = -34,
@@ -82,6 +84,15 @@ OSStatus FSRefMakePath(const FSRef* ref, UInt8* path, UInt32 maxPathSize);
 // Reference of an existing object at a POSIX path. paramErr for null, fnfErr when missing,
 // the mapped errno otherwise. (The URL layer's CFURLGetFSRef is built on it.)
 OSStatus FSPathMakeRef(const UInt8* path, FSRef* ref, Boolean* isDirectory);
+
+// Specification of `path`, whose parent folder must exist; the object itself need not (a
+// file about to be saved). paramErr for null, dirNFErr when the parent folder is missing.
+OSErr FSPathMakeSpec(const char* path, FSSpec* spec);
+
+// The parent folder's POSIX path and the real (not cut) name of a specification made by this
+// process; either output may be null. Errors as FSpMakeFSRef, except that the named object
+// need not exist.
+OSErr FSpGetPaths(const FSSpec* spec, std::string* folder, std::string* name);
 
 // Catalog information of `ref`: each output may be null. `whichInfo` selects the fields of
 // `catalogInfo`; `outName` gets the object's name in UTF-16, `fsSpec` its specification and

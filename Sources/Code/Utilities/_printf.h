@@ -249,3 +249,43 @@ void getParamText(short idx, HFSUniStr255* msg);  // an unset slot gives length 
 
 // ---------------------------------------------------------------------------------------
 // Debug console (declared by its own module, _printfConsole.cpp).
+//
+// A window with a read-only scrolling text meant for trace messages, with menus to save,
+// print and copy them. Bit 0x80 of openConsole's flags opens the window; without it only the
+// system version and the header text are recorded. The toolkit pieces are the platform's
+// (PlatformConsole.h); the types are repeated here so this header needs no toolkit.
+
+struct ConsoleWindowRecord;
+using ConsoleWindowRef = ConsoleWindowRecord*;
+struct TXNObjectRecord;
+using TXNObject = TXNObjectRecord*;
+struct EventRecord;
+struct NavCBRec;
+
+extern ConsoleWindowRef dbDlog; // the console window, null until opened
+extern TXNObject dbMLTE;        // its text object, null without a window
+extern long _MacOSversion;      // Gestalt 'sysv', 0 when the query fails
+extern char _hdrConsole[32];    // the header text, at most 31 characters
+extern UInt64 baseTimeUS;       // time base of the console, 0 when the window opens
+
+// With flag 0x80 the first two arguments are the window title (Pascal string or null:
+// "Message Window") and its bounds (Rect*, null: 50,10,650,710), adjusted in place to the
+// screen; the arguments after them (all of them without 0x80) go to the header format.
+void openConsoleList(short flags, const char* fmt, PrtfArgList adx);
+template <class... A> void openConsole(short flags, const char* fmt, const A&... args) {
+    auto list = prtfCapture(args...);
+    openConsoleList(flags, fmt, prtfList(list));
+}
+// Creates the text object in the window (rect null: the whole window) into dbMLTE.
+void _initMLTE(ConsoleWindowRef wind, Rect* rect);
+// Idle time for the text object; the window's own mouse and key handling is the toolkit's.
+void idleConsole(EventRecord* event);
+// Menu 131: 1 save, 3 page set-up, 4 print; menu 132: 1 cut, 2 copy, 3 paste, 5 select all.
+void menuConsole(short menu, short item);
+// paramErr (-50) for a null object, userCanceledErr (-128) when the dialog is cancelled,
+// else the save status.
+OSErr _dbSave(TXNObject object);
+// The save dialog; the chosen file into *spec. userCanceledErr when cancelled.
+OSErr _navPutFile(const unsigned char* prompt, const unsigned char* defaultName, FSSpec* spec);
+// The save dialog's callback: does nothing.
+void _navEvtProc(long callBackSelector, NavCBRec* callBackParms, void* callBackUD);

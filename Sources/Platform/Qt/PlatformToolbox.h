@@ -192,18 +192,16 @@ enum : long {
 };
 
 // Status codes of the toolkit.
-enum : OSStatus {
-    resNotFound = -192,
-    eventParameterNotFoundErr = -9870,
-    eventInternalErr = -9868,
-    eventHandlerAlreadyInstalledErr = -9872,
-    errUnknownControl = -30584,
-    errDataNotSupported = -30587,
-    errInvalidWindowRef = -5600,
-    errWindowPropertyNotFound = -5604,
-    errWindowDoesNotHaveProxy = -5605,
-    errWindowNotFound = -5610, // a nib file without the named window or menu bar
-    menuPropertyNotFoundErr = -5603,
-    menuItemNotFoundErr = -5620,
-    errIBNibNotFound = fnfErr, // the interface file does not exist or cannot be read
-};
+constexpr OSStatus resNotFound = -192;
+constexpr OSStatus eventParameterNotFoundErr = -9870;
+constexpr OSStatus eventInternalErr = -9868;
+constexpr OSStatus eventHandlerAlreadyInstalledErr = -9872;
+constexpr OSStatus errUnknownControl = -30584;
+constexpr OSStatus errDataNotSupported = -30587;
+constexpr OSStatus errInvalidWindowRef = -5600;
+constexpr OSStatus errWindowPropertyNotFound = -5604;
+constexpr OSStatus errWindowDoesNotHaveProxy = -5605;
+constexpr OSStatus errWindowNotFound = -5610; // a nib file without the named window or menu bar
+constexpr OSStatus menuPropertyNotFoundErr = -5603;
+constexpr OSStatus menuItemNotFoundErr = -5620;
+constexpr OSStatus errIBNibNotFound = fnfErr; // the interface file does not exist or cannot be read

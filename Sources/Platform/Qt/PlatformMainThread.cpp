@@ -27,26 +27,30 @@ int pollOnly(int fd, int milliseconds) {
 int waitForInputOrEvents(int fd, int milliseconds) {
     QCoreApplication* app = QCoreApplication::instance();
     QAbstractEventDispatcher* dispatcher = QThread::currentThread()->eventDispatcher();
-    if (fd < 0 || !app || QThread::currentThread() != app->thread() || !dispatcher)
+    if (!app || QThread::currentThread() != app->thread() || !dispatcher)
         return pollOnly(fd, milliseconds);
-    if (pollOnly(fd, 0))
+    if (fd >= 0 && pollOnly(fd, 0))
         return 1;
 
     // The dispatcher sleeps until one of its sources fires: the descriptor, a timer that
     // bounds the wait, or any window-system or posted event, each dispatched as it comes.
     bool readable = false;
-    QSocketNotifier notifier(qintptr(fd), QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
-        readable = true;
-        notifier.setEnabled(false);
-    });
+    QObject owner;
+    QSocketNotifier* notifier = nullptr;
+    if (fd >= 0) {
+        notifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, &owner);
+        QObject::connect(notifier, &QSocketNotifier::activated, [&] {
+            readable = true;
+            notifier->setEnabled(false);
+        });
+    }
     int timer = dispatcher->registerTimer(milliseconds < 1 ? 1 : milliseconds, Qt::PreciseTimer,
-                                          &notifier);
+                                          &owner);
     QElapsedTimer clock;
     clock.start();
     while (!readable && clock.elapsed() < milliseconds) {
         dispatcher->processEvents(QEventLoop::WaitForMoreEvents);
-        if (pollOnly(fd, 0))
+        if (fd >= 0 && pollOnly(fd, 0))
             readable = true;
     }
     dispatcher->unregisterTimer(timer);

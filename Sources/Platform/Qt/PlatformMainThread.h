@@ -12,5 +12,6 @@ bool postToMainThread(void (*fn)(void* arg), void* arg);
 // On the main thread: waits at most `milliseconds` until the descriptor `fd` is readable
 // (data or its end) or user-interface events arrive, and dispatches the events that do, so
 // the windows stay responsive without a busy loop. Returns 1 when fd is readable, 0
-// otherwise. Without an application, or off the main thread, it only waits for fd.
+// otherwise. With fd -1 it waits for events only. Without an application, or off the main
+// thread, it only waits for fd (or sleeps).
 int waitForInputOrEvents(int fd, int milliseconds);

@@ -1,5 +1,7 @@
 #include "PlatformPrefs.h"
 
+#include "PlatformFiles.h"
+
 #include <plist/plist.h>
 
 #include <cerrno>
@@ -11,7 +13,6 @@
 #include <string>
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,21 +46,13 @@ struct Domain {
 
 std::map<std::string, Domain> domains;
 
+// The folder FSFindFolder gives, made when missing so that a first write has a place to go.
 std::string preferencesFolder() {
-    const char* xdg = getenv("XDG_CONFIG_HOME");
-    std::string base;
-    if (xdg && xdg[0] == '/') {
-        base = xdg;
-    } else {
-        const char* home = getenv("HOME");
-        if (!home || home[0] != '/') {
-            const passwd* pw = getpwuid(getuid());
-            home = pw ? pw->pw_dir : nullptr;
-        }
-        if (!home || home[0] != '/') return {};
-        base = std::string(home) + "/.config";
-    }
-    return base + "/Quillon Updater/Preferences";
+    FSRef folder;
+    if (FSFindFolder(kOnAppropriateDisk, kPreferencesFolderType, true, &folder) != noErr) return {};
+    UInt8 path[4096];
+    if (FSRefMakePath(&folder, path, sizeof path) != noErr) return {};
+    return reinterpret_cast<const char*>(path);
 }
 
 bool validDomain(const std::string& d) {

@@ -1,3 +1,4 @@
+#include "PlatformFiles.h"
 #include "TextTestSupport.h"
 #include "stringSupport.h"
 
@@ -252,4 +253,33 @@ TEST(NumberWriter, WritesAtTheGivenPositionAndReturnsTheEnd) {
     EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(buf), size_t(end - buf)), u"**+7");
     end = _prtnu(buf, -1, 8, 0, 0, 0); // unsigned: the full 64 bits
     EXPECT_EQ(size_t(end - buf), 22u);
+}
+
+TEST(FormatEngine, FileReferences) {
+    auto dir = std::filesystem::temp_directory_path() / "quillon fmt \xC3\xA9";
+    std::filesystem::create_directories(dir);
+    auto file = dir / "Untitled.txt";
+    std::ofstream(file) << "x";
+    std::string path = std::filesystem::canonical(file).string();
+    FSRef ref;
+    ASSERT_EQ(FSPathMakeRef(reinterpret_cast<const UInt8*>(path.c_str()), &ref, nullptr), noErr);
+    FSSpec spec;
+    ASSERT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNone, nullptr, nullptr, &spec, nullptr), noErr);
+
+    // The path's UTF-8 bytes are widened one by one, not decoded.
+    std::string widened;
+    for (unsigned char b : path)
+        widened += b < 0x80 ? std::string(1, char(b))
+                            : std::string{char(0xC0 | (b >> 6)), char(0x80 | (b & 0x3F))};
+    EXPECT_EQ(render("%SP", &ref), widened);
+    std::string asSpec = render("%SS", &spec);
+    EXPECT_EQ(render("%SF", &ref), asSpec);
+    EXPECT_EQ(render("%SR", &ref), asSpec);
+    EXPECT_NE(asSpec.find(",Untitled.txt"), std::string::npos);
+
+    FSRef foreign{};
+    std::memset(&foreign, 0xA5, sizeof foreign);
+    EXPECT_EQ(render("[%SP%SF%D]", &foreign, &foreign, 3), "[3]"); // consumed, nothing written
+    std::filesystem::remove_all(dir);
+    EXPECT_EQ(render("[%SP]", &ref), "[]"); // the file is gone
 }

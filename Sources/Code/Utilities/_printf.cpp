@@ -1,5 +1,6 @@
 #include "_printf.h"
 
+#include "PlatformFiles.h"
 #include "stringSupport.h"
 
 #include <algorithm>
@@ -307,9 +308,21 @@ void directive(Output& out, Cursor& args, unsigned short letter, unsigned short 
             return;
         case 'F':
         case 'R':
+            if (pointer(a) && isPointerArg(*a, PrtfKind::fsRef)) {
+                // A reference the file layer cannot resolve (gone, foreign) writes nothing.
+                FSSpec spec;
+                if (FSGetCatalogInfo(static_cast<const FSRef*>(a->ptr), kFSCatInfoNone, nullptr,
+                                     nullptr, &spec, nullptr) == noErr)
+                    putFSSpec(out, spec);
+            }
+            return;
         case 'P':
-            // File references are not resolved yet: the argument is consumed.
-            pointer(a);
+            if (pointer(a) && isPointerArg(*a, PrtfKind::fsRef)) {
+                // Likewise a path that cannot be made, or is longer than 1999 bytes.
+                UInt8 path[2000];
+                if (FSRefMakePath(static_cast<const FSRef*>(a->ptr), path, sizeof path) == noErr)
+                    putWidened(out, path, sizeof path, true);
+            }
             return;
         case 'C':
             if (pointer(a) && isPointerArg(*a, PrtfKind::uniCString)) {

@@ -388,3 +388,5 @@ void setNavDialogAnswerForTesting(bool enabled, const std::string& path) {
 }
 
 NavDialogRequest platformLastNavDialogForTesting() { return lastRequest; }
+
+NavEventUPP NewNavEventUPP(NavEventProcPtr userRoutine) { return userRoutine; }

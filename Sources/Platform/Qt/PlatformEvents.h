@@ -157,3 +157,14 @@ struct NavDialogRequest {
     std::string title, message, folder, name;
 };
 NavDialogRequest platformLastNavDialogForTesting();
+
+// The dialogs' event callback. This platform's dialogs send it nothing; it is kept so that
+// callers install one as they would elsewhere.
+using NavEventCallbackMessage = SInt32;
+struct NavCBRec;
+using NavCBRecPtr = NavCBRec*;
+using NavEventProcPtr = void (*)(NavEventCallbackMessage callBackSelector, NavCBRecPtr callBackParms,
+                                 void* callBackUD);
+using NavEventUPP = NavEventProcPtr;
+// Returns the routine itself: on this platform a routine needs no wrapping.
+NavEventUPP NewNavEventUPP(NavEventProcPtr userRoutine);

@@ -49,7 +49,9 @@ static void sleepUntil(const timespec& deadline) {
     }
 }
 
-static long long nanos(const timespec& t) { return t.tv_sec * 1000000000LL + t.tv_nsec; }
+static long long nanos(const timespec& t) {
+    return t.tv_sec * 1000000000LL + t.tv_nsec;
+}
 
 // How late the scheduler wakes the tool, learned over the transfer: each gap's sleep ends
 // that much before its deadline and the rest is waited out on the clock, so the gap comes
@@ -69,7 +71,9 @@ static void sleepUntilPrecisely(const timespec& deadline) {
     }
 }
 
-static void pauseFor(long milliseconds) { sleepUntil(later(monotonicNow(), milliseconds)); }
+static void pauseFor(long milliseconds) {
+    sleepUntil(later(monotonicNow(), milliseconds));
+}
 
 // A closed standard descriptor would be handed to the port by open, and the report lines
 // would then go down the serial line to the controller.
@@ -87,13 +91,15 @@ static void holdStandardDescriptors() {
 static void writeDeviceList(const std::vector<std::string>& devices) {
     FILE* list = fopen("usbserial.cfg", "w");
     if (!list) return;
-    for (const std::string& device : devices) fprintf(list, "%s\n", device.c_str());
+    for (const std::string& device : devices)
+        fprintf(list, "%s\n", device.c_str());
     fclose(list);
 }
 
 static std::string firstWord(const std::vector<std::string>& devices) {
     std::string text;
-    for (const std::string& device : devices) text += device + "\n";
+    for (const std::string& device : devices)
+        text += device + "\n";
     size_t start = text.find_first_not_of(" \t\r\n\v\f");
     if (start == std::string::npos) return {};
     size_t end = text.find_first_of(" \t\r\n\v\f", start);
@@ -134,7 +140,8 @@ static void waitForReadyPrompt(int port) {
         unsigned char byte = 0;
         ssize_t got = read(port, &byte, 1);
         if (got == 1) {
-            position = byte == static_cast<unsigned char>(kReadyPrompt[position]) ? position + 1 : 0;
+            position =
+                byte == static_cast<unsigned char>(kReadyPrompt[position]) ? position + 1 : 0;
             continue;
         }
         pollfd line{port, POLLIN, 0};

@@ -60,9 +60,9 @@ int setBaudRate(struct termios* attributes, int rate) {
         int rate;
         speed_t code;
     } kSpeeds[] = {
-        {50, B50},       {75, B75},       {110, B110},       {134, B134},     {150, B150},
-        {200, B200},     {300, B300},     {600, B600},       {1200, B1200},   {2400, B2400},
-        {4800, B4800},   {9600, B9600},   {19200, B19200},   {38400, B38400}, {57600, B57600},
+        {50, B50},         {75, B75},         {110, B110},     {134, B134},     {150, B150},
+        {200, B200},       {300, B300},       {600, B600},     {1200, B1200},   {2400, B2400},
+        {4800, B4800},     {9600, B9600},     {19200, B19200}, {38400, B38400}, {57600, B57600},
         {115200, B115200}, {230400, B230400},
     };
     for (const auto& speed : kSpeeds) {
@@ -78,10 +78,18 @@ int setBaudRate(struct termios* attributes, int rate) {
 
 int setDataBits(struct termios* attributes, int bits) {
     switch (bits) {
-    case 5: attributes->c_cflag |= CS5; return 1;
-    case 6: attributes->c_cflag |= CS6; return 1;
-    case 7: attributes->c_cflag |= CS7; return 1;
-    case 8: attributes->c_cflag |= CS8; return 1;
+    case 5:
+        attributes->c_cflag |= CS5;
+        return 1;
+    case 6:
+        attributes->c_cflag |= CS6;
+        return 1;
+    case 7:
+        attributes->c_cflag |= CS7;
+        return 1;
+    case 8:
+        attributes->c_cflag |= CS8;
+        return 1;
     }
     fputs("error: unsupported character size\n", stderr);
     return 0;
@@ -89,9 +97,14 @@ int setDataBits(struct termios* attributes, int bits) {
 
 int setParity(struct termios* attributes, char letter) {
     switch (toupper(static_cast<unsigned char>(letter))) {
-    case 'N': return 1;
-    case 'E': attributes->c_cflag |= PARENB; return 1;
-    case 'O': attributes->c_cflag |= PARENB | PARODD; return 1;
+    case 'N':
+        return 1;
+    case 'E':
+        attributes->c_cflag |= PARENB;
+        return 1;
+    case 'O':
+        attributes->c_cflag |= PARENB | PARODD;
+        return 1;
     }
     fputs("error: unsupported parity mode\n", stderr);
     return 0;
@@ -99,8 +112,11 @@ int setParity(struct termios* attributes, char letter) {
 
 int setStopBits(struct termios* attributes, int count) {
     switch (count) {
-    case 1: return 1;
-    case 2: attributes->c_cflag |= CSTOPB; return 1;
+    case 1:
+        return 1;
+    case 2:
+        attributes->c_cflag |= CSTOPB;
+        return 1;
     }
     fputs("error: unsupported number of stop bits\n", stderr);
     return 0;

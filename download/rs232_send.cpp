@@ -60,7 +60,8 @@ int rs232_send(int descriptor, const char* script, float pauseTime, int unit, in
             case 'w': {
                 p += 2;
                 std::string number;
-                while (*p && *p != ' ') number += *p++;
+                while (*p && *p != ' ')
+                    number += *p++;
                 if (*p == ' ') ++p;
                 float time = ck_atof(number.c_str());
                 if (verbose) printf("<wait>\n");

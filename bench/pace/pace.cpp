@@ -25,7 +25,8 @@ static pid_t start(const std::vector<std::string>& argv, const std::string& dir,
         if (chdir(dir.c_str()) != 0) _exit(126);
         if (env) putenv(const_cast<char*>(env));
         std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        for (const std::string& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         execv(args[0], args.data());
         _exit(127);
@@ -38,7 +39,8 @@ static pid_t start(const std::vector<std::string>& argv, const std::string& dir,
 static std::string drain(int fd) {
     std::string text;
     char buffer[65536];
-    for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, size_t(got));
+    for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;)
+        text.append(buffer, size_t(got));
     close(fd);
     return text;
 }
@@ -49,13 +51,15 @@ int main() {
     std::string dir = pattern, link = dir + "/tty", image = dir + "/image";
     FILE* file = fopen(image.c_str(), "wb");
     if (!file) return perror("image"), 1;
-    for (int i = 0; i < 20000; ++i) fputc((i * 13) & 0xFF, file);
+    for (int i = 0; i < 20000; ++i)
+        fputc((i * 13) & 0xFF, file);
     fclose(file);
 
     int simOut = -1;
     pid_t sim = start({SIM_PATH, "--link", link, "--expect", image}, dir, &simOut, nullptr);
     struct stat info {};
-    for (int i = 0; i < 500 && lstat(link.c_str(), &info) != 0; ++i) usleep(10000);
+    for (int i = 0; i < 500 && lstat(link.c_str(), &info) != 0; ++i)
+        usleep(10000);
 
     std::string devices = "QUILLON_SERIAL_DEVICES=" + link;
     int toolOut = -1;

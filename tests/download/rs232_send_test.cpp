@@ -103,7 +103,8 @@ TEST(Hex2dec, Values) {
         {"ff", 255}, {"FF", 255}, {"0a", 10}, {"100", 256}, {"7fffffff", 0x7fffffff},
         {"1G", 0},   {"", 0},     {"-1", 0},  {"g", 0},     {" 1", 0},
     };
-    for (const Case& c : cases) EXPECT_EQ(hex2dec(c.text), c.value) << c.text;
+    for (const Case& c : cases)
+        EXPECT_EQ(hex2dec(c.text), c.value) << c.text;
 }
 
 TEST(CkAtof, AcceptsDigitsAndPoints) {
@@ -130,9 +131,8 @@ TEST(Setstr, CopiesAUsableArgument) {
 
 TEST(SetstrDeathTest, UnusableArgumentsEndTheProcess) {
     char destination[16];
-    const char* dash =
-        "^to send NULL use -s\"\\\\0\" not -s\"\" or -s\n"
-        "to include '-' character in send string use '\\\\-'\n$";
+    const char* dash = "^to send NULL use -s\"\\\\0\" not -s\"\" or -s\n"
+                       "to include '-' character in send string use '\\\\-'\n$";
     EXPECT_EXIT(setstr(destination, "-x", 15), testing::ExitedWithCode(255), dash);
     EXPECT_EXIT(setstr(destination, "a-b", 15), testing::ExitedWithCode(255), dash);
     EXPECT_EXIT(setstr(destination, "sixteen chars!!!", 15), testing::ExitedWithCode(255),

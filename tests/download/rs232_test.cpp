@@ -14,7 +14,9 @@
 
 namespace {
 
-bool isOpen(int descriptor) { return fcntl(descriptor, F_GETFD) != -1; }
+bool isOpen(int descriptor) {
+    return fcntl(descriptor, F_GETFD) != -1;
+}
 
 // A pseudo-terminal whose slave the layer opens as its port.
 class Pty : public ::testing::Test {

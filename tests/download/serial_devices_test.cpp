@@ -17,7 +17,8 @@ class Listing : public ::testing::Test {
         char pattern[] = "/tmp/serialdev.XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir = pattern;
-        for (const char* name : {"ttyB", "ttyA10", "ttyA2", "other"}) touch(name);
+        for (const char* name : {"ttyB", "ttyA10", "ttyA2", "other"})
+            touch(name);
         mkdir((dir + "/sub").c_str(), 0755);
     }
     void TearDown() override {

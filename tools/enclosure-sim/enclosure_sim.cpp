@@ -8,7 +8,7 @@
 //      the bytes up to the hang-up matched)
 //   1  anything else the tool sent: a broken handshake, a mismatch, a short or long image
 //   2  bad arguments or no pseudo-terminal
-//   3  --timeout ran out first
+//   3  the tool fell silent for --timeout seconds
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -52,7 +52,8 @@ const char kUsage[] =
     "  --slow MS          answer one byte every MS milliseconds\n"
     "  --silent           never answer\n"
     "  --hangup-after N   hang up the line after N image bytes\n"
-    "  --timeout SECONDS  give up after this long (default 120)\n";
+    "  --timeout SECONDS  give up when the tool has sent nothing for this long\n"
+    "                     (default 120)\n";
 
 double now() {
     timespec t{};
@@ -83,12 +84,16 @@ std::string unescape(const std::string& text) {
             continue;
         }
         char c = text[++i];
-        if (c == 'n') out += '\n';
-        else if (c == 'r') out += '\r';
-        else if (c == 'x' && i + 2 < text.size() && isxdigit(text[i + 1]) && isxdigit(text[i + 2])) {
+        if (c == 'n')
+            out += '\n';
+        else if (c == 'r')
+            out += '\r';
+        else if (c == 'x' && i + 2 < text.size() && isxdigit(text[i + 1]) &&
+                 isxdigit(text[i + 2])) {
             out += char(std::stoi(text.substr(i + 1, 2), nullptr, 16));
             i += 2;
-        } else out += c;
+        } else
+            out += c;
     }
     return out;
 }
@@ -132,7 +137,8 @@ bool parseOptions(int argc, char** argv, Options* options) {
 bool readFile(const std::string& path, std::vector<unsigned char>* bytes) {
     FILE* file = fopen(path.c_str(), "rb");
     if (!file) return false;
-    for (int c = getc(file); c != EOF; c = getc(file)) bytes->push_back(static_cast<unsigned char>(c));
+    for (int c = getc(file); c != EOF; c = getc(file))
+        bytes->push_back(static_cast<unsigned char>(c));
     bool ok = !ferror(file);
     fclose(file);
     return ok;
@@ -250,7 +256,8 @@ bool take(Run* run, unsigned char byte, int master, const Options& options,
     return true;
 }
 
-// Reads the line until the tool closes it, the run is over or the time is up.
+// Reads the line until the tool closes it, the run is over or the tool has been silent
+// for the timeout (counted from the last byte, or from the start, or from the answer).
 void serve(Run* run, int master, const Options& options, const std::vector<unsigned char>& image) {
     double deadline = now() + options.timeoutSeconds;
     bool connected = false;
@@ -269,6 +276,7 @@ void serve(Run* run, int master, const Options& options, const std::vector<unsig
             connected = true;
             for (ssize_t i = 0; i < got; ++i)
                 if (!take(run, buffer[i], master, options, image)) return;
+            deadline = now() + options.timeoutSeconds;
             continue;
         }
         // The slave side is closed: before the tool has spoken it simply is not open yet;
@@ -281,7 +289,8 @@ void serve(Run* run, int master, const Options& options, const std::vector<unsig
 std::string verdict(const Run& run, const std::vector<unsigned char>& image) {
     if (!run.fault.empty()) return run.fault;
     if (run.phase != Phase::image && run.phase != Phase::done) return "no start byte";
-    if (run.hungUp) return "hung up after " + std::to_string(run.imageBytes) + " bytes as asked, match";
+    if (run.hungUp)
+        return "hung up after " + std::to_string(run.imageBytes) + " bytes as asked, match";
     if (run.imageBytes < image.size())
         return "short: expected " + std::to_string(image.size()) + " bytes";
     return "match";

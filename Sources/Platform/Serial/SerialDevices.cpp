@@ -16,7 +16,8 @@ std::vector<std::string> globPaths(const std::string& pattern) {
     std::vector<std::string> paths;
     glob_t matches{};
     if (glob(pattern.c_str(), 0, nullptr, &matches) == 0) {
-        for (size_t i = 0; i < matches.gl_pathc; ++i) paths.emplace_back(matches.gl_pathv[i]);
+        for (size_t i = 0; i < matches.gl_pathc; ++i)
+            paths.emplace_back(matches.gl_pathv[i]);
     }
     globfree(&matches);
     return paths;
@@ -60,7 +61,8 @@ static bool ftdiModuleInstalled() {
             std::string_view entry(line);
             entry = entry.substr(0, entry.find(':'));
             size_t slash = entry.rfind('/');
-            std::string_view file = slash == std::string_view::npos ? entry : entry.substr(slash + 1);
+            std::string_view file =
+                slash == std::string_view::npos ? entry : entry.substr(slash + 1);
             if (file.substr(0, file.find('.')) == "ftdi_sio") return true;
         }
     }

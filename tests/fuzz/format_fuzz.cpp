@@ -1,5 +1,6 @@
 // Arbitrary bytes as a format, with a fixed argument list of every kind the engine reads,
 // through the front ends; and as a message text to split into parts.
+#include "PlatformFiles.h"
 #include "_printf.h"
 #include "stringSupport.h"
 
@@ -23,6 +24,7 @@ struct Fixture {
     double number = 1.5;
 
     Fixture() {
+        FSPathMakeRef(reinterpret_cast<const UInt8*>("/tmp"), &ref, nullptr);
         setParamText(4, (const unsigned char*)"\004four");
         setParamText(9, (const unsigned char*)"\003%D^");
         ParamText((const unsigned char*)"\004zero", nullptr, nullptr, nullptr);

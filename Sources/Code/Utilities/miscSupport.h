@@ -69,4 +69,22 @@ long strToNum(const unsigned char* str);
 void scheduleEventLoop(CFRunLoopTimerCallBack callback, long seconds);
 
 // ---------------------------------------------------------------------------------------
-// Privileged tool launch (miscSupportAuth.cpp): pathForTool and askPassword go here.
+// Privileged tool launch (miscSupportAuth.cpp).
+
+#include <cstdio>
+
+// Writes the POSIX path of `toolName` in the bundle's resources folder (of the folder itself
+// for a null name) into `path` (1024 bytes) and returns true when the current user may
+// execute it. The path is written even when the file is missing or not executable. False
+// when there is no bundle or resources folder, the path does not fit, or the name leads out
+// of the resources folder (an absolute name or a ".." component: the tool would run as root).
+bool pathForTool(CFStringRef toolName, char* path);
+
+// Starts the tool `toolName` of the resources folder with administrator rights and the
+// arguments `parms` (null-terminated; null for none); with `pipe` not null, stores there a
+// stream connected to the tool's standard input and output, which the caller closes. Without
+// a tool, only asks for the rights. One authorization serves the whole run (PlatformAuth.h
+// says how that maps onto the system's policy). Returns 0 on success (and when a call
+// without a tool has obtained the rights), else the platform's status: the user's refusal or
+// cancellation, or -60031 for a tool that cannot be executed.
+OSStatus askPassword(CFStringRef toolName, char** parms, FILE** pipe);

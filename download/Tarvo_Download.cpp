@@ -119,11 +119,18 @@ static void explainOpenFailure(const std::string& device, int error) {
     } else if (error == EACCES || error == EPERM) {
         struct stat info {};
         const group* owner = stat(device.c_str(), &info) == 0 ? getgrgid(info.st_gid) : nullptr;
-        const char* name = owner ? owner->gr_name : "dialout";
-        fprintf(stderr,
-                "Tarvo_Download: no permission to open %s; join the group %s "
-                "(sudo usermod -aG %s $USER) and log in again\n",
-                device.c_str(), name, name);
+        if (owner && info.st_gid != 0) {
+            fprintf(stderr,
+                    "Tarvo_Download: no permission to open %s; join the group %s "
+                    "(sudo usermod -aG %s $USER) and log in again\n",
+                    device.c_str(), owner->gr_name, owner->gr_name);
+        } else {
+            // Joining root's group is no advice to give; serial ports belong to dialout.
+            fprintf(stderr,
+                    "Tarvo_Download: no permission to open %s, which only root may use; "
+                    "give it to the group dialout and join that group\n",
+                    device.c_str());
+        }
     } else {
         fprintf(stderr, "Tarvo_Download: cannot open %s: %s\n", device.c_str(), strerror(error));
     }

@@ -12,6 +12,7 @@
 #include <poll.h>
 #include <sstream>
 #include <string>
+#include <grp.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -77,8 +78,9 @@ Output collect(pid_t pid, int outFd, int errFd, std::chrono::milliseconds limit)
 }
 
 // Starts argv with stdout and stderr on pipes, in `dir`, with `env` added.
+// With `asNobody` (for a test run as root), the child gives up root first.
 pid_t spawn(const std::vector<std::string>& argv, const std::string& dir,
-            const std::vector<std::string>& env, int* outFd, int* errFd) {
+            const std::vector<std::string>& env, int* outFd, int* errFd, bool asNobody = false) {
     int out[2], err[2];
     if (pipe(out) || pipe(err)) return -1;
     pid_t pid = fork();
@@ -87,6 +89,8 @@ pid_t spawn(const std::vector<std::string>& argv, const std::string& dir,
         dup2(out[1], 1);
         dup2(err[1], 2);
         close(out[0]), close(out[1]), close(err[0]), close(err[1]);
+        if (asNobody && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(125);
         if (!dir.empty() && chdir(dir.c_str()) != 0) _exit(126);
         for (const std::string& e : env)
             putenv(strdup(e.c_str()));
@@ -375,6 +379,32 @@ TEST_F(ToolRun, AHangUpMidTransferFailsTheDownload) {
     EXPECT_EQ(tool.out, kHead + kStarted + "Download Firmware Fail, ret = -1\n");
     EXPECT_EQ(wire, kHandshake + "1" + image.substr(0, 500));
     EXPECT_EQ(sim.status, 0) << sim.out;
+}
+
+TEST_F(ToolRun, APermissionErrorNamesTheGroupToJoin) {
+    // A device node the user may not open, as /dev/ttyUSB0 is to someone outside dialout.
+    std::string device = dir + "/locked";
+    writeFile(device, "");
+    writeFile(dir + "/image", "abc");
+    ASSERT_EQ(chmod(device.c_str(), geteuid() == 0 ? 0600 : 0), 0);
+    if (geteuid() == 0) {
+        const group* serial = getgrnam("dialout");
+        if (!serial) serial = getgrnam("tty");
+        ASSERT_NE(serial, nullptr);
+        ASSERT_EQ(chown(device.c_str(), 0, serial->gr_gid), 0);
+    }
+    ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+    struct stat info {};
+    ASSERT_EQ(stat(device.c_str(), &info), 0);
+    const group* owner = getgrgid(info.st_gid);
+    ASSERT_NE(owner, nullptr);
+    int out, err;
+    pid_t pid = spawn({TOOL_PATH, "image"}, dir, {"QUILLON_SERIAL_DEVICES=" + device}, &out, &err,
+                      geteuid() == 0);
+    Output tool = collect(pid, out, err, std::chrono::seconds(60));
+    EXPECT_EQ(tool.status, 0);
+    EXPECT_EQ(tool.out, "Open USBSerial Device Fail\n");
+    EXPECT_NE(tool.err.find("join the group "s + owner->gr_name), std::string::npos) << tool.err;
 }
 
 TEST_F(ToolRun, APortHeldByAnotherProgramIsNotShared) {

@@ -173,7 +173,7 @@ class ToolRun : public ::testing::Test {
         argv.insert(argv.end(), extra.begin(), extra.end());
         simPid = spawn(argv, dir, {}, &simOut, &simErr);
         ASSERT_GT(simPid, 0);
-        for (int i = 0; i < 500; ++i) {
+        for (int i = 0; i < 2000; ++i) {
             struct stat info {};
             if (lstat(link.c_str(), &info) == 0) return;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -379,6 +379,29 @@ TEST_F(ToolRun, AHangUpMidTransferFailsTheDownload) {
     EXPECT_EQ(tool.out, kHead + kStarted + "Download Firmware Fail, ret = -1\n");
     EXPECT_EQ(wire, kHandshake + "1" + image.substr(0, 500));
     EXPECT_EQ(sim.status, 0) << sim.out;
+}
+
+TEST_F(ToolRun, TheSimulatorTellsAWrongImage) {
+    std::string image = patternImage(300);
+    std::string altered = image;
+    altered[123] ^= 0x40;
+    struct Case {
+        std::string sent;
+        const char* verdict;
+    } cases[] = {
+        {altered, "first mismatch at offset 123: expected 0x"},
+        {image.substr(0, 299), "short: expected 300 bytes"},
+        {image + "x", "too long: expected 300 bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.verdict);
+        startSim(image);
+        writeFile(dir + "/image", c.sent);
+        runTool({"image"});
+        Output sim = finishSim();
+        EXPECT_EQ(sim.status, 1);
+        EXPECT_NE(sim.out.find(c.verdict), std::string::npos) << sim.out;
+    }
 }
 
 TEST_F(ToolRun, APermissionErrorNamesTheGroupToJoin) {

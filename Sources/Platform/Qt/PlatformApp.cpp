@@ -392,3 +392,12 @@ CFStringRef platformCopyLocalizedString(CFStringRef key, CFStringRef value, CFSt
     if (value && CFStringGetLength(value) > 0) return qtb::fromQString(qtb::toQString(value));
     return qtb::fromQString(k);
 }
+
+CFStringRef CFBundleCopyLocalizedString(CFBundleRef bundle, CFStringRef key, CFStringRef value,
+                                        CFStringRef tableName) {
+    if (!bundle) {
+        if (!key) return nullptr;
+        return qtb::fromQString(qtb::toQString(value && CFStringGetLength(value) ? value : key));
+    }
+    return platformCopyLocalizedString(key, value, tableName);
+}

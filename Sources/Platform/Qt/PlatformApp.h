@@ -8,6 +8,7 @@
 // toolkit carries the menu bar's commands as keyboard shortcuts and as its context menu.
 #pragma once
 
+#include "PlatformBundle.h"
 #include "PlatformToolbox.h"
 
 #include <string>
@@ -49,6 +50,10 @@ OSStatus SetMenuBarFromNib(IBNibRef nib, CFStringRef name);
 // English. A key no table has gives `value` when it is a non-empty string, else the key.
 // The result is new (release it); null only for a null key.
 CFStringRef platformCopyLocalizedString(CFStringRef key, CFStringRef value, CFStringRef table);
+// The same for the main bundle (the only bundle this platform has); a null bundle finds no
+// table and gives the fallback.
+CFStringRef CFBundleCopyLocalizedString(CFBundleRef bundle, CFStringRef key, CFStringRef value,
+                                        CFStringRef tableName);
 // Tests: use this folder instead of the bundle's Resources folder for localized texts and
 // interface files ("" restores the bundle's), and this language list ("" = the user's).
 void platformSetResourcesFolderForTesting(const char* folder);

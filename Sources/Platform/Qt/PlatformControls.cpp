@@ -68,6 +68,11 @@ SInt16 textHeight(QWidget* w) {
     return SInt16(std::min(h, 32767));
 }
 
+bool stateButton(QWidget* w) {
+    auto* b = qobject_cast<QAbstractButton*>(w);
+    return b && b->isCheckable();
+}
+
 // State kept for controls whose widget has no range of its own.
 SInt32 prop32(QWidget* w, const char* name, SInt32 dflt) {
     QVariant v = w->property(name);
@@ -217,7 +222,7 @@ void SetControl32BitMinimum(ControlRef control, SInt32 value) {
     QWidget* c = qtb::widget(control);
     if (auto* p = qobject_cast<QProgressBar*>(c)) p->setMinimum(value);
     else if (auto* s = qobject_cast<QAbstractSlider*>(c)) s->setMinimum(value);
-    else if (!qobject_cast<QAbstractButton*>(c) && !qobject_cast<QComboBox*>(c)) {
+    else if (!stateButton(c) && !qobject_cast<QComboBox*>(c)) {
         c->setProperty("min32", value);
         SetControl32BitValue(control, prop32(c, "value32", 0));
     }
@@ -244,7 +249,7 @@ void SetControl32BitMaximum(ControlRef control, SInt32 value) {
         else p->setValue(std::clamp(v, SInt32(p->minimum()), SInt32(p->maximum())));
     } else if (auto* s = qobject_cast<QAbstractSlider*>(c)) {
         s->setMaximum(value);
-    } else if (!qobject_cast<QAbstractButton*>(c) && !qobject_cast<QComboBox*>(c)) {
+    } else if (!stateButton(c) && !qobject_cast<QComboBox*>(c)) {
         c->setProperty("max32", value);
         SetControl32BitValue(control, prop32(c, "value32", 0));
     }

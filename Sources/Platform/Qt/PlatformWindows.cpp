@@ -3,6 +3,7 @@
 #include "PlatformWindows.h"
 #include "PlatformApp.h"
 #include "PlatformCarbonEvents.h"
+#include "PlatformEvents.h"
 #include "PlatformQtInternal.h"
 
 #include <QAbstractButton>
@@ -124,7 +125,6 @@ std::vector<QWidget*> gZOrder; // front first
 std::map<QWidget*, QPointer<QWidget>> gDefaultButton, gCancelButton;
 std::vector<ModalLoop> gModal;
 QWidget* gPort = nullptr;
-QColor gForeColor = Qt::black;
 std::map<SInt16, OpaqueResourceHandle*> gIcons;
 OSErr gResError = noErr;
 EventBridge* gBridge = nullptr;
@@ -194,6 +194,12 @@ Rect toRect(const QRect& q) {
     r.bottom = SInt16(q.top() + q.height());
     r.right = SInt16(q.left() + q.width());
     return r;
+}
+
+// Brings a window up; the off-screen platform has no stacking and says so for each raise.
+void raiseWindow(QWidget* w) {
+    if (QGuiApplication::platformName() != "offscreen") w->raise();
+    w->activateWindow();
 }
 
 bool isSheetShown(QWidget* w) {
@@ -398,8 +404,7 @@ void ShowWindow(WindowRef window) {
         }
     }
     w->show();
-    w->raise();
-    w->activateWindow();
+    raiseWindow(w);
     toFront(w);
 }
 
@@ -414,8 +419,7 @@ Boolean IsWindowVisible(WindowRef window) {
 void SelectWindow(WindowRef window) {
     QWidget* w = qtb::widget(window);
     if (!w) return;
-    w->raise();
-    w->activateWindow();
+    raiseWindow(w);
     toFront(w);
 }
 
@@ -490,8 +494,7 @@ OSStatus ShowSheetWindow(WindowRef sheet, WindowRef parent) {
     QPoint origin = p->mapToGlobal(QPoint(0, 0));
     s->move(origin.x() + (p->width() - s->width()) / 2, origin.y());
     s->show();
-    s->raise();
-    s->activateWindow();
+    raiseWindow(s);
     toFront(s);
     return noErr;
 }
@@ -521,8 +524,7 @@ OSStatus RunAppModalLoopForWindow(WindowRef window) {
         w->setWindowModality(Qt::ApplicationModal);
         if (visible) {
             w->show();
-            w->raise();
-            w->activateWindow();
+            raiseWindow(w);
         }
     }
     QEventLoop loop;
@@ -602,8 +604,17 @@ void EraseRect(const Rect* rect) {
     addPortOp(op);
 }
 
+void OffsetRect(Rect* rect, SInt16 dh, SInt16 dv) {
+    if (!rect) return;
+    rect->left = SInt16(rect->left + dh);
+    rect->right = SInt16(rect->right + dh);
+    rect->top = SInt16(rect->top + dv);
+    rect->bottom = SInt16(rect->bottom + dv);
+}
+
 void ForeColor(long color) {
-    gForeColor = color == whiteColor ? QColor(Qt::white) : QColor(Qt::black);
+    RGBColor c = color == whiteColor ? RGBColor{0xFFFF, 0xFFFF, 0xFFFF} : RGBColor{0, 0, 0};
+    RGBForeColor(&c);
 }
 
 OSStatus GetThemeTextDimensions(CFStringRef text, ThemeFontID font, ThemeDrawState,
@@ -631,7 +642,12 @@ OSStatus DrawThemeTextBox(CFStringRef text, ThemeFontID font, ThemeDrawState sta
     int align = just == teCenter ? Qt::AlignHCenter : just == teFlushRight ? Qt::AlignRight : Qt::AlignLeft;
     PortOp op{PortOp::text, qRect(*box), qtb::toQString(text), f,
               align | Qt::AlignTop | (wrapToWidth ? int(Qt::TextWordWrap) : 0),
-              state == kThemeStateActive ? gForeColor : QColor(Qt::gray), {}};
+              Qt::gray, {}};
+    if (state == kThemeStateActive) {
+        RGBColor c;
+        GetForeColor(&c);
+        op.color = QColor::fromRgba64(c.red, c.green, c.blue);
+    }
     addPortOp(op);
     return noErr;
 }

@@ -92,6 +92,8 @@ void SetPortWindowPort(WindowRef window);
 // The window of the current port, or null.
 WindowRef platformCurrentPortWindow();
 void EraseRect(const Rect* rect);
+// Moves the rectangle by dh pixels right and dv down.
+void OffsetRect(Rect* rect, SInt16 dh, SInt16 dv);
 void ForeColor(long color);
 
 // Theme text. Fonts: kThemeSystemFont is the application's font, kThemeSmallSystemFont the

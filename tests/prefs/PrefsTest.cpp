@@ -87,6 +87,7 @@ protected:
         DisposeNibReference(nib);
         ASSERT_EQ(CountMenuItems(GetMenuHandle(134)), 2);
 
+        CFRelease(appName);  // the name an earlier test's getPrefs found
         appName = CFSTR("Unknown");
         for (auto& list : phoneNoCmds) {
             CFRelease(list);
@@ -117,7 +118,7 @@ protected:
     // The stored value of `key`: its texts (nested arrays give their first text), or
     // {"<absent>"}.
     Texts stored(const char* key) {
-        CFPropertyListRef v = CFPreferencesCopyAppValue(platformStringCreateUTF8(key), domain);
+        CFPropertyListRef v = CFPreferencesCopyAppValue(CFSTR(key), domain);
         if (!v) return {"<absent>"};
         Texts texts;
         if (CFGetTypeID(v) == CFStringGetTypeID()) texts.push_back(utf8(v));

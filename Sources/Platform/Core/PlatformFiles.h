@@ -4,8 +4,9 @@
 // FSRef: 80 opaque bytes naming an object that existed when the reference was made. Inside
 // are a slot number into a process-wide table of canonical (symlink-free, absolute) paths and
 // the object's device and inode. Every use checks the path again with stat(): an object that
-// vanished or was replaced by another one under the same path gives fnfErr, never the wrong
-// file. References stay valid for the life of the process (the table is never shrunk); the
+// vanished, or was replaced under the same path by one with another inode, gives fnfErr.
+// (A file system may hand a freed inode number to the next new file; such a replacement
+// cannot be told apart.) References stay valid for the life of the process (the table is never shrunk); the
 // same object always gets byte-identical references, so they can be compared with memcmp.
 //
 // FSSpec: vRefNum is a volume number handed out by this process for each st_dev it meets

@@ -30,6 +30,14 @@ bool buttonDown = false;
 Point lastWhere{0, 0};
 bool discardingInput = false;
 const QEvent* lastRecorded = nullptr;
+QPointer<QObject> lastReceiver;
+
+// An event a widget ignored goes on to its parents: the same event, not a new one.
+bool passedOnFrom(QObject* receiver) {
+    for (QObject* o = lastReceiver ? lastReceiver->parent() : nullptr; o; o = o->parent())
+        if (o == receiver) return true;
+    return false;
+}
 
 WaitNextEventHook waitHook = nullptr;
 FlushEventsHook flushHook = nullptr;
@@ -100,8 +108,9 @@ public:
         // Input from the window system reaches the window first and its widget next; an
         // event sent straight to a widget (and passed on to its parents) is one event too.
         if (e->spontaneous() && !receiver->isWindowType()) return false;
-        if (e == lastRecorded) return false;
+        if (e == lastRecorded && passedOnFrom(receiver)) return false;
         lastRecorded = e;
+        lastReceiver = receiver;
 
         EventRecord r{};
         r.when = TickCount();

@@ -74,17 +74,19 @@ OSStatus messageIconHandler(EventHandlerCallRef inCallRef, EventRef inEvent, voi
 short drawCFstring(CFStringRef ref, Rect* rect, short font, short just, Boolean erase,
                    short* height);
 
-// The progress record: nine 32-bit fields in this order.
+// The progress record. Values and ticks are 32-bit and their arithmetic wraps as 32-bit
+// arithmetic does; the two references are as wide as pointers are.
 struct ProgParms {
-    WindowRef wind;
-    long type;
-    long minVal;
-    long curVal;
-    long maxVal;
-    unsigned long minTime;
-    unsigned long curTime;
-    unsigned long maxTime;
-    CFStringRef cmd; // format of the middle note ("%p" stands for the note); none = "%p"
+    WindowRef wind; // none once the parent-less window is closed
+    SInt32 type;
+    SInt32 minVal;  // value at which the bar starts
+    SInt32 curVal;  // current value, counted from minVal
+    SInt32 maxVal;  // maximum, counted from minVal
+    UInt32 minTime; // time base in ticks
+    UInt32 curTime; // ticks from minTime to the time last reported
+    UInt32 maxTime; // time budget in ticks
+    CFStringRef cmd; // format of the middle note ("%p" stands for the note); none = "%p".
+                     // The record holds a reference of its own.
 };
 using ProgParmsPtr = ProgParms*;
 

@@ -16,7 +16,7 @@ namespace {
 
 // A bundle laid out in a temporary folder: an executable tool, a plain data file.
 class AskPassword : public ::testing::Test {
-protected:
+  protected:
     fs::path dir, resources, log;
     void SetUp() override {
         char tmpl[] = "/tmp/askpw-XXXXXX";
@@ -42,13 +42,15 @@ protected:
     size_t calls() const {
         std::ifstream in(log);
         size_t n = 0;
-        for (std::string l; std::getline(in, l);) ++n;
+        for (std::string l; std::getline(in, l);)
+            ++n;
         return n;
     }
     std::string lastCall() const {
         std::ifstream in(log);
         std::string last;
-        for (std::string l; std::getline(in, l);) last = l;
+        for (std::string l; std::getline(in, l);)
+            last = l;
         return last;
     }
 };
@@ -56,13 +58,13 @@ protected:
 TEST_F(AskPassword, PathForTool) {
     const std::string folder = fs::canonical(resources).string();
     struct Case {
-        const char* name;  // null: the folder itself
+        const char* name; // null: the folder itself
         bool expected;
-        std::string path;  // "" when no path is formed
+        std::string path; // "" when no path is formed
     } cases[] = {
         {nullptr, true, folder},
         {"tool", true, folder + "/tool"},
-        {"data.txt", false, folder + "/data.txt"},  // exists, not executable
+        {"data.txt", false, folder + "/data.txt"}, // exists, not executable
         {"missing", false, folder + "/missing"},
         {"../Resources/tool", false, ""},
         {"/bin/sh", false, ""},
@@ -98,8 +100,7 @@ TEST_F(AskPassword, OneAuthorizationForTheRun) {
     // The grant is kept: neither of these asks again.
     EXPECT_EQ(askPassword(nullptr, nullptr, nullptr), noErr);
     EXPECT_EQ(askPassword(CFSTR("missing"), nullptr, nullptr), errAuthorizationToolExecuteFailure);
-    EXPECT_EQ(askPassword(CFSTR("data.txt"), nullptr, nullptr),
-              errAuthorizationToolExecuteFailure);
+    EXPECT_EQ(askPassword(CFSTR("data.txt"), nullptr, nullptr), errAuthorizationToolExecuteFailure);
     EXPECT_EQ(calls(), 2u);
 
     char a0[] = "hello", a1[] = "from root";

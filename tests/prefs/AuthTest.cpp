@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class AuthTest : public ::testing::Test {
-protected:
+  protected:
     fs::path dir;
     fs::path log;
     void SetUp() override {
@@ -32,12 +32,14 @@ protected:
     std::vector<std::string> calls() const {
         std::vector<std::string> lines;
         std::ifstream in(log);
-        for (std::string l; std::getline(in, l);) lines.push_back(l);
+        for (std::string l; std::getline(in, l);)
+            lines.push_back(l);
         return lines;
     }
     static std::string readAll(FILE* f) {
         std::string out;
-        for (int c; (c = fgetc(f)) != EOF;) out += char(c);
+        for (int c; (c = fgetc(f)) != EOF;)
+            out += char(c);
         return out;
     }
 };
@@ -54,9 +56,9 @@ TEST_F(AuthTest, ProgramThatCannotRunAsksOncePerReferenceThenFails) {
     EXPECT_TRUE(calls()[0].ends_with("/true")) << calls()[0];
 
     // The reference now holds the grant: no second request.
-    EXPECT_EQ(AuthorizationExecuteWithPrivileges(ref, (dir / "missing").c_str(), 0, nullptr,
-                                                 nullptr),
-              errAuthorizationToolExecuteFailure);
+    EXPECT_EQ(
+        AuthorizationExecuteWithPrivileges(ref, (dir / "missing").c_str(), 0, nullptr, nullptr),
+        errAuthorizationToolExecuteFailure);
     EXPECT_EQ(calls().size(), 1u);
 }
 
@@ -77,8 +79,7 @@ TEST_F(AuthTest, RefusalsHaveTheirOwnStatus) {
         AuthorizationRef ref = nullptr;
         AuthorizationCreate(nullptr, nullptr, 0, &ref);
         FILE* stream = reinterpret_cast<FILE*>(1);
-        EXPECT_EQ(AuthorizationExecuteWithPrivileges(ref, c.tool, 0, nullptr, &stream),
-                  c.expected);
+        EXPECT_EQ(AuthorizationExecuteWithPrivileges(ref, c.tool, 0, nullptr, &stream), c.expected);
         EXPECT_EQ(stream, nullptr);
     }
 }

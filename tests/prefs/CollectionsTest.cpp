@@ -4,7 +4,9 @@
 
 namespace {
 
-int refs(CFTypeRef o) { return static_cast<const PlatformObject*>(o)->refs.load(); }
+int refs(CFTypeRef o) {
+    return static_cast<const PlatformObject*>(o)->refs.load();
+}
 
 TEST(Collections, CompareCaseInsensitively) {
     struct Case {
@@ -23,7 +25,7 @@ TEST(Collections, CompareCaseInsensitively) {
         {"ab", "ABC", kCFCompareCaseInsensitive, kCFCompareLessThan},
         {"abc", "AB", kCFCompareCaseInsensitive, kCFCompareGreaterThan},
         {"", "", kCFCompareCaseInsensitive, kCFCompareEqualTo},
-        {"a", "[", kCFCompareCaseInsensitive, kCFCompareGreaterThan},  // not folded to 'A'
+        {"a", "[", kCFCompareCaseInsensitive, kCFCompareGreaterThan}, // not folded to 'A'
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.a) + " vs " + c.b);

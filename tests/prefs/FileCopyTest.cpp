@@ -24,7 +24,7 @@ FSRef refOf(const fs::path& p) {
 }
 
 class FileCopy : public ::testing::Test {
-protected:
+  protected:
     fs::path dir;
     void SetUp() override {
         char tmpl[] = "/tmp/copytest-XXXXXX";
@@ -77,12 +77,9 @@ TEST_F(FileCopy, RefusesWhatItCannotCopySafely) {
         CFStringRef name;
         OSStatus expected;
     } cases[] = {
-        {&srcDir, nullptr, paramErr},
-        {nullptr, nullptr, paramErr},
-        {&src, CFSTR("../escape"), bdNamErr},
-        {&src, CFSTR(".."), bdNamErr},
-        {&src, CFSTR(""), bdNamErr},
-        {&src, CFSTR("taken"), dupFNErr},
+        {&srcDir, nullptr, paramErr},         {nullptr, nullptr, paramErr},
+        {&src, CFSTR("../escape"), bdNamErr}, {&src, CFSTR(".."), bdNamErr},
+        {&src, CFSTR(""), bdNamErr},          {&src, CFSTR("taken"), dupFNErr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(platformStringUTF8(c.name));

@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 namespace {
 
 using Texts = std::vector<std::string>;
-using Items = std::set<std::pair<int, int>>;  // (menu id, item)
+using Items = std::set<std::pair<int, int>>; // (menu id, item)
 
 std::string slurp(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -43,7 +43,8 @@ std::string plist(const std::string& body) {
 
 std::string strings(const Texts& texts) {
     std::string s = "<array>";
-    for (const auto& t : texts) s += "<string>" + t + "</string>";
+    for (const auto& t : texts)
+        s += "<string>" + t + "</string>";
     return s + "</array>";
 }
 
@@ -63,7 +64,7 @@ std::string itemText(MenuRef menu, int item) {
 // The menus 133 to 136 of a small interface file, a bundle in a temporary folder and a home
 // of the test's own: the real user's preferences are never touched.
 class Prefs : public ::testing::Test {
-protected:
+  protected:
     fs::path dir, resources, userFile;
     CFStringRef domain = CFSTR("Quillon Updater");
 
@@ -87,7 +88,7 @@ protected:
         DisposeNibReference(nib);
         ASSERT_EQ(CountMenuItems(GetMenuHandle(134)), 2);
 
-        CFRelease(appName);  // the name an earlier test's getPrefs found
+        CFRelease(appName); // the name an earlier test's getPrefs found
         appName = CFSTR("Unknown");
         for (auto& list : phoneNoCmds) {
             CFRelease(list);
@@ -137,7 +138,7 @@ protected:
 TEST_F(Prefs, StoredTextsCheckMatchingItems) {
     struct Case {
         const char* what;
-        std::string value;  // "" : the key is absent
+        std::string value; // "" : the key is absent
         Items expected;
     } cases[] = {
         {"case does not matter", strings({"abc"}), {{135, 1}}},
@@ -173,7 +174,7 @@ TEST_F(Prefs, SavingCollectsCheckedAndDisabledItemsInMenuOrder) {
 
     setItemCheck(GetMenuHandle(135), 1, true, false);
     setItemCheck(GetMenuHandle(133), 2, true, false);
-    setItemCheck(GetMenuHandle(136), 1, true, false);  // outside the range
+    setItemCheck(GetMenuHandle(136), 1, true, false); // outside the range
     saveMenuItemsChecked(133, 135, domain);
     EXPECT_EQ(stored("MenuItemsChecked"), (Texts{"Modem B", "ABC"}));
     EXPECT_FALSE(fs::exists(userFile)) << "saving the items does not write the domain out";
@@ -200,7 +201,7 @@ TEST_F(Prefs, DefaultFileIsInstalledOnceUnlessReplaced) {
         bool inBundle;
         bool userHasOne;
         bool overwrite;
-        std::string expected;  // the user's file afterwards, "" for none
+        std::string expected; // the user's file afterwards, "" for none
     } cases[] = {
         {"first use", true, false, false, bundled},
         {"user's file kept", true, true, false, users},
@@ -270,7 +271,7 @@ TEST_F(Prefs, ValuesThatAreNoCommandListsAreSkipped) {
 
 TEST_F(Prefs, MenuStateRoundTripThroughTheFile) {
     installBundleDefaults();
-    getPrefs();  // installs the bundle's file: no lists yet
+    getPrefs(); // installs the bundle's file: no lists yet
     EXPECT_TRUE(fs::exists(userFile));
     EXPECT_EQ(stored("PhoneNos"), Texts{});
 
@@ -302,10 +303,10 @@ TEST_F(Prefs, MenuStateRoundTripThroughTheFile) {
 
     getPrefs();
     EXPECT_EQ(checkedItems(), (Items{{133, 2}, {134, 2}}));
-    setItemCheck(GetMenuHandle(133), 1, true, false);  // the last checked item of 133 wins
+    setItemCheck(GetMenuHandle(133), 1, true, false); // the last checked item of 133 wins
     savePrefs();
 
-    resetPreferencesForTesting();  // read back from the disk only
+    resetPreferencesForTesting(); // read back from the disk only
     EXPECT_EQ(stored("PhoneNos"), (Texts{"Home", "Office", "Lab"}));
     EXPECT_EQ(stored("PhoneNo"), Texts{"Office"});
     EXPECT_EQ(stored("menuModem"), Texts{"Modem B"});

@@ -18,7 +18,9 @@ std::string text(CFTypeRef s) {
                                                  : "<not a string>";
 }
 
-CFStringRef str(const char* s) { return CFSTR(s); }
+CFStringRef str(const char* s) {
+    return CFSTR(s);
+}
 
 std::string slurp(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -34,7 +36,7 @@ void spit(const fs::path& p, const std::string& bytes) {
 
 // Every test has a home of its own: the real user's preferences are never touched.
 class StoreTest : public ::testing::Test {
-protected:
+  protected:
     fs::path home;
     fs::path file;
     CFStringRef domain = CFSTR("Store Test");
@@ -161,10 +163,9 @@ TEST_F(StoreTest, UnparsableFileIsReportedAndLeftAlone) {
 TEST_F(StoreTest, BinaryFileIsRead) {
     // "bplist00" holding { "k" = "v" }, as the other platform writes preferences.
     const unsigned char bin[] = {
-        'b', 'p', 'l', 'i', 's', 't', '0', '0', 0xd1, 0x01, 0x02, 0x51, 'k', 0x51, 'v', 0x08,
-        0x0b, 0x0d, 0,   0,   0,   0,   0,   0,   1,   1,    0,    0,    0,   0,    0,   0,
-        0,   3,   0,   0,   0,   0,   0,   0,   0,   0,    0,    0,    0,   0,    0,   0,
-        0,   0x0f};
+        'b',  'p', 'l', 'i', 's', 't', '0', '0', 0xd1, 0x01, 0x02, 0x51, 'k', 0x51, 'v', 0x08, 0x0b,
+        0x0d, 0,   0,   0,   0,   0,   0,   1,   1,    0,    0,    0,    0,   0,    0,   0,    3,
+        0,    0,   0,   0,   0,   0,   0,   0,   0,    0,    0,    0,    0,   0,    0,   0x0f};
     spit(file, std::string(reinterpret_cast<const char*>(bin), sizeof bin));
     CFTypeRef v = CFPreferencesCopyAppValue(str("k"), domain);
     EXPECT_EQ(text(v), "v");

@@ -8,7 +8,8 @@
 int main(int argc, char** argv) {
     if (const char* log = getenv("FAKE_PKEXEC_LOG")) {
         if (FILE* f = fopen(log, "a")) {
-            for (int i = 1; i < argc; ++i) fprintf(f, "%s%s", i > 1 ? "|" : "", argv[i]);
+            for (int i = 1; i < argc; ++i)
+                fprintf(f, "%s%s", i > 1 ? "|" : "", argv[i]);
             fputc('\n', f);
             fclose(f);
         }

@@ -88,8 +88,7 @@ void savePrefs() {
             }
             if (getItemCheck(menu, MenuItemIndex(item))) {
                 CFStringRef text = nullptr;
-                if (CopyMenuItemTextAsCFString(menu, MenuItemIndex(item), &text) == noErr &&
-                    text) {
+                if (CopyMenuItemTextAsCFString(menu, MenuItemIndex(item), &text) == noErr && text) {
                     CFPreferencesSetAppValue(phoneNoKey, text, appName);
                     CFRelease(text);
                 }

@@ -8,10 +8,10 @@
 
 // The preferences domain: "Unknown" until getPrefs has found the application's name.
 extern CFStringRef appName;
-extern CFStringRef phoneNosKey;  // "PhoneNos": the command lists, an array of arrays
-extern CFStringRef phoneNoKey;   // "PhoneNo": text of the checked phone-number item
-extern CFStringRef modemKey;     // "menuModem": text of the checked item of menu 133
-extern CFStringRef optionsKey;   // "menuOptions": reserved
+extern CFStringRef phoneNosKey; // "PhoneNos": the command lists, an array of arrays
+extern CFStringRef phoneNoKey;  // "PhoneNo": text of the checked phone-number item
+extern CFStringRef modemKey;    // "menuModem": text of the checked item of menu 133
+extern CFStringRef optionsKey;  // "menuOptions": reserved
 
 // One command list per phone-number item of menu 134; element 0 is the item's text.
 constexpr int kMaxPhoneNos = 20;

@@ -57,9 +57,9 @@ OSStatus askPassword(CFStringRef toolName, char** parms, FILE** pipe) {
     char path[kToolPathSize];
     std::memset(path, 0, sizeof path);
     if (toolName)
-        pathForTool(toolName, path);  // a tool that cannot run is reported by the platform
+        pathForTool(toolName, path); // a tool that cannot run is reported by the platform
     else
-        std::strcpy(path, "nill");  // names no program: only the rights are asked for
+        std::strcpy(path, "nill"); // names no program: only the rights are asked for
 
     char* noArguments[] = {nullptr};
     char** arguments = parms ? parms : noArguments;

@@ -13,8 +13,12 @@
 
 namespace {
 
-CFStringRef checkedKey() { return CFSTR("MenuItemsChecked"); }
-CFStringRef disabledKey() { return CFSTR("MenuItemsDisabled"); }
+CFStringRef checkedKey() {
+    return CFSTR("MenuItemsChecked");
+}
+CFStringRef disabledKey() {
+    return CFSTR("MenuItemsDisabled");
+}
 
 // Calls `apply` for every item of the menus `from` to `to` whose text matches one of the
 // texts stored under `key`.
@@ -35,8 +39,8 @@ void forStoredItems(CFStringRef key, short from, short to, CFStringRef appRef, A
             for (CFIndex i = 0; i < count; ++i) {
                 CFTypeRef s = CFArrayGetValueAtIndex(stored, i);
                 if (CFGetTypeID(s) == CFStringGetTypeID() &&
-                    CFStringCompare(text, static_cast<CFStringRef>(s),
-                                    kCFCompareCaseInsensitive) == kCFCompareEqualTo)
+                    CFStringCompare(text, static_cast<CFStringRef>(s), kCFCompareCaseInsensitive) ==
+                        kCFCompareEqualTo)
                     apply(menu, item);
             }
             CFRelease(text);
@@ -76,7 +80,7 @@ OSErr getDefaultPrefs(Boolean overwrite, CFStringRef* ref) {
     FSSpec app;
     std::memset(&app, 0, sizeof app);
     err = getAppFSS(&app);
-    if (err != noErr) return err;  // without the application's name there is no file to name
+    if (err != noErr) return err; // without the application's name there is no file to name
     if (ref) *ref = CFStringCreateWithPascalString(nullptr, app.name, kCFStringEncodingMacRoman);
 
     Str255 name;
@@ -91,8 +95,9 @@ OSErr getDefaultPrefs(Boolean overwrite, CFStringRef* ref) {
 }
 
 void getMenuItemsChecked(short from, short to, CFStringRef appRef) {
-    forStoredItems(checkedKey(), from, to, appRef,
-                   [](MenuRef menu, int item) { setItemCheck(menu, MenuItemIndex(item), true, false); });
+    forStoredItems(checkedKey(), from, to, appRef, [](MenuRef menu, int item) {
+        setItemCheck(menu, MenuItemIndex(item), true, false);
+    });
 }
 
 void saveMenuItemsChecked(short from, short to, CFStringRef appRef) {
@@ -106,6 +111,7 @@ void getMenuItemsDisabled(short from, short to, CFStringRef appRef) {
 }
 
 void saveMenuItemsDisabled(short from, short to, CFStringRef appRef) {
-    storeItems(disabledKey(), from, to, appRef,
-               [](MenuRef menu, int item) { return !IsMenuItemEnabled(menu, MenuItemIndex(item)); });
+    storeItems(disabledKey(), from, to, appRef, [](MenuRef menu, int item) {
+        return !IsMenuItemEnabled(menu, MenuItemIndex(item));
+    });
 }

@@ -66,10 +66,14 @@ std::string currentCommandName(pid_t pid) {
 OSStatus statusOfEnding(int waitStatus) {
     if (!WIFEXITED(waitStatus)) return errAuthorizationInternal;
     switch (WEXITSTATUS(waitStatus)) {
-    case 0: return noErr;
-    case 126: return errAuthorizationCanceled;
-    case 127: return errAuthorizationDenied;
-    default: return errAuthorizationInternal;
+    case 0:
+        return noErr;
+    case 126:
+        return errAuthorizationCanceled;
+    case 127:
+        return errAuthorizationDenied;
+    default:
+        return errAuthorizationInternal;
     }
 }
 
@@ -90,7 +94,8 @@ void reapLater(pid_t pid) {
 
 pid_t spawn(const std::vector<std::string>& argv, int streamFd) {
     std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
@@ -175,7 +180,8 @@ OSStatus AuthorizationExecuteWithPrivileges(AuthorizationRef authorization, cons
     std::vector<std::string> argv;
     if (!direct) argv.push_back(helper);
     argv.push_back(pathToTool);
-    for (char* const* a = arguments; a && *a; ++a) argv.push_back(*a);
+    for (char* const* a = arguments; a && *a; ++a)
+        argv.push_back(*a);
 
     int sv[2] = {-1, -1};
     if (communicationsPipe && socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sv) != 0)
@@ -210,4 +216,6 @@ OSStatus AuthorizationExecuteWithPrivileges(AuthorizationRef authorization, cons
     return noErr;
 }
 
-void setAuthorizationHelperForTesting(const char* path) { testHelper = path ? path : ""; }
+void setAuthorizationHelperForTesting(const char* path) {
+    testHelper = path ? path : "";
+}

@@ -37,11 +37,11 @@ UniChar foldCase(UniChar c) {
     if (c < 0x80) return (c >= 'A' && c <= 'Z') ? UniChar(c + 32) : c;
     if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return UniChar(c + 32);
     if (c == 0x178) return 0xFF;
-    if (c == 0x130) return UniChar(u'i');  // capital I with dot above
+    if (c == 0x130) return UniChar(u'i'); // capital I with dot above
     if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177))
-        return UniChar(c | 1);  // pairs: upper case even, lower case odd
+        return UniChar(c | 1); // pairs: upper case even, lower case odd
     if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
-        return (c & 1) ? UniChar(c + 1) : c;  // pairs: upper case odd
+        return (c & 1) ? UniChar(c + 1) : c; // pairs: upper case odd
     if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return UniChar(c + 32);
     if (c >= 0x400 && c <= 0x40F) return UniChar(c + 80);
     if (c >= 0x410 && c <= 0x42F) return UniChar(c + 32);
@@ -52,7 +52,8 @@ UniChar foldCase(UniChar c) {
 
 PlatformArray::~PlatformArray() {
     if (retainsValues)
-        for (CFTypeRef v : values) CFRelease(v);
+        for (CFTypeRef v : values)
+            CFRelease(v);
 }
 
 CFMutableArrayRef CFArrayCreateMutable(CFAllocatorRef, CFIndex capacity,
@@ -119,7 +120,13 @@ CFTypeID CFGetTypeID(CFTypeRef object) {
     return 0;
 }
 
-CFTypeID CFStringGetTypeID() { return kStringTypeID; }
-CFTypeID CFArrayGetTypeID() { return kArrayTypeID; }
+CFTypeID CFStringGetTypeID() {
+    return kStringTypeID;
+}
+CFTypeID CFArrayGetTypeID() {
+    return kArrayTypeID;
+}
 
-const PlatformArray* platformArrayCast(CFTypeRef object) { return arrayOf(object); }
+const PlatformArray* platformArrayCast(CFTypeRef object) {
+    return arrayOf(object);
+}

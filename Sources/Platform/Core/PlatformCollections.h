@@ -16,7 +16,7 @@ struct PlatformArray : PlatformObject {
     std::vector<CFTypeRef> values;
     bool retainsValues = false;
     bool isMutable = false;
-    CFIndex capacity = 0;  // mutable arrays: maximum count, 0 = no maximum
+    CFIndex capacity = 0; // mutable arrays: maximum count, 0 = no maximum
     ~PlatformArray() override;
 };
 
@@ -69,7 +69,7 @@ CFComparisonResult CFStringCompare(CFStringRef theString1, CFStringRef theString
 
 // The kind of an object, for values whose kind is not known in advance (preferences).
 using CFTypeID = unsigned long;
-CFTypeID CFGetTypeID(CFTypeRef object);  // 0 for null or an object of another kind
+CFTypeID CFGetTypeID(CFTypeRef object); // 0 for null or an object of another kind
 CFTypeID CFStringGetTypeID();
 CFTypeID CFArrayGetTypeID();
 

@@ -12,15 +12,22 @@ namespace {
 OSStatus statusOf(int error) {
     switch (error) {
     case ENOENT:
-    case ENOTDIR: return fnfErr;
+    case ENOTDIR:
+        return fnfErr;
     case EACCES:
-    case EPERM: return permErr;
-    case EROFS: return wPrErr;
+    case EPERM:
+        return permErr;
+    case EROFS:
+        return wPrErr;
     case ENOSPC:
-    case EDQUOT: return dskFulErr;
-    case EEXIST: return dupFNErr;
-    case ENAMETOOLONG: return bdNamErr;
-    default: return ioErr;
+    case EDQUOT:
+        return dskFulErr;
+    case EEXIST:
+        return dupFNErr;
+    case ENAMETOOLONG:
+        return bdNamErr;
+    default:
+        return ioErr;
     }
 }
 
@@ -82,7 +89,7 @@ OSStatus FSCopyObjectSync(const FSRef* source, const FSRef* destDir, CFStringRef
     struct stat dst;
     if (lstat(to.c_str(), &dst) == 0) {
         if (dst.st_dev == src.st_dev && dst.st_ino == src.st_ino) {
-            close(in);  // the file itself: copying it would only truncate it
+            close(in); // the file itself: copying it would only truncate it
             return overwrite ? OSStatus(noErr) : OSStatus(dupFNErr);
         }
         if (!overwrite || !S_ISREG(dst.st_mode)) {

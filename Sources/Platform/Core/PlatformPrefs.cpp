@@ -37,11 +37,11 @@ struct FileStamp {
 };
 
 struct Domain {
-    Plist dict;            // the file as last read (a dictionary)
-    bool read = false;     // dict reflects `stamp`
-    bool broken = false;   // the file at `stamp` could not be read or parsed
+    Plist dict;          // the file as last read (a dictionary)
+    bool read = false;   // dict reflects `stamp`
+    bool broken = false; // the file at `stamp` could not be read or parsed
     FileStamp stamp;
-    std::map<std::string, Plist> pending;  // set since the last write; null: removed
+    std::map<std::string, Plist> pending; // set since the last write; null: removed
 };
 
 std::map<std::string, Domain> domains;
@@ -126,7 +126,7 @@ bool refresh(const std::string& name, Domain& d) {
                 strerror(errno));
         d.broken = true;
     } else if (bytes.empty()) {
-        d.dict.reset(plist_new_dict());  // an empty file holds nothing to lose
+        d.dict.reset(plist_new_dict()); // an empty file holds nothing to lose
     } else {
         plist_t root = nullptr;
         plist_from_memory(bytes.data(), uint32_t(bytes.size()), &root);
@@ -170,7 +170,8 @@ CFTypeRef objectFromNode(plist_t node) {
         array->isMutable = false;
         return array;
     }
-    default: return nullptr;
+    default:
+        return nullptr;
     }
 }
 
@@ -251,7 +252,7 @@ bool writeFile(const std::string& path, plist_t dict) {
     }
     int dirFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
-        fsync(dirFd);  // makes the rename itself durable
+        fsync(dirFd); // makes the rename itself durable
         close(dirFd);
     }
     return true;
@@ -278,8 +279,7 @@ CFPropertyListRef CFPreferencesCopyAppValue(CFStringRef key, CFStringRef applica
     return node ? objectFromNode(node) : nullptr;
 }
 
-void CFPreferencesSetAppValue(CFStringRef key, CFPropertyListRef value,
-                              CFStringRef applicationID) {
+void CFPreferencesSetAppValue(CFStringRef key, CFPropertyListRef value, CFStringRef applicationID) {
     std::string name;
     Domain* d = domainFor(applicationID, &name);
     if (!d || !key) return;
@@ -328,4 +328,6 @@ Boolean CFPreferencesAppSynchronize(CFStringRef applicationID) {
     return true;
 }
 
-void resetPreferencesForTesting() { domains.clear(); }
+void resetPreferencesForTesting() {
+    domains.clear();
+}

@@ -32,8 +32,7 @@ CFPropertyListRef CFPreferencesCopyAppValue(CFStringRef key, CFStringRef applica
 // it when `value` is null. The change is kept in memory until CFPreferencesAppSynchronize.
 // A value of another kind is reported on stderr and not stored; invalid arguments are
 // ignored.
-void CFPreferencesSetAppValue(CFStringRef key, CFPropertyListRef value,
-                              CFStringRef applicationID);
+void CFPreferencesSetAppValue(CFStringRef key, CFPropertyListRef value, CFStringRef applicationID);
 
 // Writes the domain's changes out (creating the preferences folder when missing). True when
 // the file on disk holds them, or when there was nothing to write; false when the file could

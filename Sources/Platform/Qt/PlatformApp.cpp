@@ -75,9 +75,9 @@ bool qtb::themeFont(ThemeFontID id, QFont* out) {
         break;
     case kThemeSmallSystemFont:
     case kThemeSmallEmphasizedSystemFont:
-        // Two points below the system font, as the desktop's small text is.
-        if (f.pointSizeF() > 0) f.setPointSizeF(std::max(7.0, f.pointSizeF() - 2));
-        else if (f.pixelSize() > 0) f.setPixelSize(std::max(9, f.pixelSize() - 2));
+        // A point below the system font, never below what stays readable.
+        if (f.pointSizeF() > 0) f.setPointSizeF(std::max(8.0, f.pointSizeF() - 1));
+        else if (f.pixelSize() > 0) f.setPixelSize(std::max(11, f.pixelSize() - 1));
         f.setBold(id == kThemeSmallEmphasizedSystemFont);
         break;
     default:

@@ -704,12 +704,27 @@ OSErr DisposeIconSuite(IconSuiteRef suite, Boolean) {
 OSStatus platformSaveWindowImage(WindowRef window, const char* pngPath) {
     QWidget* w = qtb::widget(window);
     if (!w || !pngPath) return paramErr;
-    QPixmap pm = w->grab();
-    // Sheets shown on the window are part of what the user sees.
-    QPainter p(&pm);
+    // Sheets shown on the window are part of what the user sees: the picture takes them in,
+    // each with a thin outline as the desktop draws a window's edge.
     QPoint origin = w->mapToGlobal(QPoint(0, 0));
+    QRect canvas = w->rect();
+    std::vector<std::pair<QWidget*, QPoint>> sheets;
     for (auto& [sheet, parent] : gSheetParent)
-        if (parent == w && sheet->isVisible()) p.drawPixmap(sheet->mapToGlobal(QPoint(0, 0)) - origin, sheet->grab());
+        if (parent == w && sheet->isVisible()) {
+            QPoint at = sheet->mapToGlobal(QPoint(0, 0)) - origin;
+            sheets.emplace_back(sheet, at);
+            canvas |= QRect(at, sheet->size()).adjusted(-1, -1, 1, 1);
+        }
+    QPixmap pm(canvas.size());
+    pm.fill(w->palette().window().color());
+    QPainter p(&pm);
+    p.translate(-canvas.topLeft());
+    p.drawPixmap(0, 0, w->grab());
+    for (auto& [sheet, at] : sheets) {
+        p.drawPixmap(at, sheet->grab());
+        p.setPen(w->palette().color(QPalette::Dark));
+        p.drawRect(QRect(at, sheet->size()).adjusted(-1, -1, 0, 0));
+    }
     p.end();
     return pm.save(QString::fromUtf8(pngPath), "PNG") ? noErr : ioErr;
 }

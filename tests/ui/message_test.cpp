@@ -28,7 +28,8 @@ std::string titleOf(WindowRef w, SInt32 id) {
 
 // A modeless message without a procedure, laid out and left open for inspection.
 template <class... A> WindowRef open(long type, const char* text, const A&... args) {
-    return reinterpret_cast<WindowRef>(showMessage(EventHandlerProcPtr(nullptr), type, text, args...));
+    return reinterpret_cast<WindowRef>(
+        showMessage(EventHandlerProcPtr(nullptr), type, text, args...));
 }
 
 class Message : public UiTest {};
@@ -67,7 +68,8 @@ TEST_F(Message, TextsSplitAtCaretsAndBackslashesIntoSlots) {
         CFStringRef parts[16] = {};
         CFStringRef text = CFStringCreateWithCString(nullptr, c.text, kCFStringEncodingUTF8);
         EXPECT_EQ(getCFStringParts(text, parts), c.result);
-        for (int i = 0; i < 5; ++i) EXPECT_EQ(str(parts[i]), c.parts[std::size_t(i)]) << i;
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(str(parts[i]), c.parts[std::size_t(i)]) << i;
         for (CFStringRef p : parts)
             if (p) CFRelease(p);
         CFRelease(text);
@@ -77,7 +79,8 @@ TEST_F(Message, TextsSplitAtCaretsAndBackslashesIntoSlots) {
 TEST_F(Message, SplittingStopsAtSixteenSlotsAtAZeroUnitAndAfter2000Units) {
     CFStringRef parts[16] = {};
     std::string many;
-    for (int i = 0; i < 18; ++i) many += (i ? "^p" : "p") + std::to_string(i);
+    for (int i = 0; i < 18; ++i)
+        many += (i ? "^p" : "p") + std::to_string(i);
     CFStringRef text = CFStringCreateWithCString(nullptr, many.c_str(), kCFStringEncodingUTF8);
     EXPECT_EQ(getCFStringParts(text, parts), 18);
     EXPECT_EQ(str(parts[15]), "p15"); // p16 and p17 have no slot
@@ -145,8 +148,10 @@ TEST_F(Message, LayoutStacksMessageHintAndButtonsWithTheirGaps) {
     EXPECT_EQ(msg.top, icon.bottom + 10);
     EXPECT_EQ(hint.top, msg.bottom + 16);
     EXPECT_EQ(hint.bottom, hint.top + textHeight + 4);
-    EXPECT_GT(textHeight, reinterpret_cast<QLabel*>(getControlByID(w, kShMs, 12))->fontMetrics().height());
-    for (SInt32 id = 1; id <= 3; ++id) EXPECT_EQ(boundsOf(w, kShMs, id).top, hint.bottom + 32) << id;
+    EXPECT_GT(textHeight,
+              reinterpret_cast<QLabel*>(getControlByID(w, kShMs, 12))->fontMetrics().height());
+    for (SInt32 id = 1; id <= 3; ++id)
+        EXPECT_EQ(boundsOf(w, kShMs, id).top, hint.bottom + 32) << id;
     DisposeWindow(w);
 
     // Without the icon bit the icon is hidden.
@@ -173,7 +178,8 @@ TEST_F(Message, TheTypeShowsZeroToThreeButtons) {
     for (long count = 0; count <= 3; ++count) {
         WindowRef w = open(0x200 | count, "Message^Hint^One^Two^Three");
         for (SInt32 id = 1; id <= 3; ++id)
-            EXPECT_EQ(bool(IsControlVisible(getControlByID(w, kShMs, id))), id <= count) << count << " " << id;
+            EXPECT_EQ(bool(IsControlVisible(getControlByID(w, kShMs, id))), id <= count)
+                << count << " " << id;
         DisposeWindow(w);
     }
 }
@@ -207,7 +213,8 @@ OSStatus promptProc(EventHandlerCallRef, EventRef event, void* user) {
     auto control = static_cast<ControlRef>(user);
     getIDByControl(control, nullptr, &gProcId);
     gProcWindow = GetControlOwner(control);
-    gReplyAtCall = long(reinterpret_cast<intptr_t>(getWindowPropertyPtr(gProcWindow, kShMs, fourCC("Rply"))));
+    gReplyAtCall =
+        long(reinterpret_cast<intptr_t>(getWindowPropertyPtr(gProcWindow, kShMs, fourCC("Rply"))));
     EXPECT_EQ(GetEventKind(event), kEventControlHit);
     DisposeWindow(gProcWindow);
     return noErr;
@@ -289,6 +296,8 @@ TEST_F(Message, MeasuringATextNeedsTextAndRectangle) {
     EXPECT_EQ(drawCFstring(CFSTR("x"), nullptr, 0, 0, false, &h), paramErr);
     EXPECT_EQ(drawCFstring(CFSTR("One line"), &r, 0, 0, false, &h), noErr);
     short one = h;
-    EXPECT_EQ(drawCFstring(CFSTR("Several words that cannot fit on one line of 120 pixels"), &r, 0, 0, false, &h), noErr);
+    EXPECT_EQ(drawCFstring(CFSTR("Several words that cannot fit on one line of 120 pixels"), &r, 0,
+                           0, false, &h),
+              noErr);
     EXPECT_GT(h, one);
 }

@@ -30,7 +30,7 @@ void letTicksPass() {
 }
 
 class Progress : public UiTest {
-protected:
+  protected:
     void TearDown() override {
         progClose(nullptr);
         settle();
@@ -63,7 +63,8 @@ TEST_F(Progress, TheUpdateSessionsCallsDoWhatTheSessionExpects) {
 
     // Percentages of a bar of 1000, rounded half up and never above 100.
     const std::pair<unsigned long, const char*> values[] = {
-        {1, "0%"}, {5, "1%"}, {125, "13%"}, {340, "34%"}, {995, "100%"}, {1000, "100%"}, {1005, "100%"}};
+        {1, "0%"},     {5, "1%"},      {125, "13%"},  {340, "34%"},
+        {995, "100%"}, {1000, "100%"}, {1005, "100%"}};
     for (auto [v, note] : values) {
         EXPECT_EQ(progSetValue(nullptr, v, 0), 0);
         EXPECT_EQ(textOf(w, 5), note) << v;

@@ -28,13 +28,16 @@ void expectTidy(WindowRef window, const std::string& name) {
         if (c->window() != w || !c->isVisibleTo(w) || !c->property("controlId").isValid()) continue;
         if (c->height() == 0) continue; // a collapsed, empty text
         shown << c;
-        EXPECT_TRUE(w->rect().contains(c->geometry())) << name << ": " << c->objectName().toStdString();
+        EXPECT_TRUE(w->rect().contains(c->geometry()))
+            << name << ": " << c->objectName().toStdString();
         if (auto* l = qobject_cast<QLabel*>(c)) {
             int need = l->wordWrap() ? l->heightForWidth(l->width()) : l->sizeHint().height();
-            EXPECT_LE(need, l->height()) << name << ": " << l->objectName().toStdString() << " is clipped";
+            EXPECT_LE(need, l->height())
+                << name << ": " << l->objectName().toStdString() << " is clipped";
         }
         if (auto* b = qobject_cast<QAbstractButton*>(c)) {
-            EXPECT_LE(b->sizeHint().width(), b->width()) << name << ": " << b->objectName().toStdString();
+            EXPECT_LE(b->sizeHint().width(), b->width())
+                << name << ": " << b->objectName().toStdString();
         }
     }
     for (qsizetype i = 0; i < shown.size(); ++i)

@@ -53,7 +53,8 @@ MenuCommand gLastCommand = 0;
 MenuItemIndex gLastIndex = 0;
 OSStatus recordCommand(EventHandlerCallRef, EventRef event, void*) {
     HICommand cmd{};
-    GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof cmd, nullptr, &cmd);
+    GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof cmd, nullptr,
+                      &cmd);
     gLastCommand = cmd.commandID;
     gLastIndex = cmd.menu.menuItemIndex;
     return eventNotHandledErr;
@@ -85,7 +86,8 @@ TEST_F(Toolkit, HandlersRunNewestFirstAndUnhandledEventsGoOnToWindowAndApplicati
     EXPECT_EQ(gLog, (std::vector<std::string>{"newer", "window"}));
 
     // A handler can run the rest of the chain first and still decide the result.
-    InstallEventHandler(GetControlEventTarget(button), logCallingNext, 1, &hit, (void*)"wrap", nullptr);
+    InstallEventHandler(GetControlEventTarget(button), logCallingNext, 1, &hit, (void*)"wrap",
+                        nullptr);
     gLog.clear();
     press(w, kShMs, 1);
     EXPECT_EQ(gLog, (std::vector<std::string>{"wrap>", "newer", "window", "<wrap"}));
@@ -203,19 +205,22 @@ TEST_F(Toolkit, WindowsOfTheMessageFileHoldTheControlsTheCodeAddresses) {
         SInt32 id;
         OSType kind;
     };
-    const Expect message[] = {{kShMs, 1, kControlKindPushButton}, {kShMs, 2, kControlKindPushButton},
-                              {kShMs, 3, kControlKindPushButton}, {kShMs, 4, kControlKindIcon},
-                              {kShMs, 11, kControlKindStaticText}, {kShMs, 12, kControlKindStaticText}};
-    const Expect progress[] = {{kPrMs, 1, kControlKindPushButton}, {kPrMs, 2, kControlKindPushButton},
-                               {kPrMs, 3, kControlKindProgressBar}, {kPrMs, 4, kControlKindStaticText},
-                               {kPrMs, 5, kControlKindStaticText}, {kPrMs, 6, kControlKindStaticText},
-                               {kPrMs, 11, kControlKindStaticText}, {kPrMs, 12, kControlKindStaticText}};
+    const Expect message[] = {
+        {kShMs, 1, kControlKindPushButton},  {kShMs, 2, kControlKindPushButton},
+        {kShMs, 3, kControlKindPushButton},  {kShMs, 4, kControlKindIcon},
+        {kShMs, 11, kControlKindStaticText}, {kShMs, 12, kControlKindStaticText}};
+    const Expect progress[] = {
+        {kPrMs, 1, kControlKindPushButton},  {kPrMs, 2, kControlKindPushButton},
+        {kPrMs, 3, kControlKindProgressBar}, {kPrMs, 4, kControlKindStaticText},
+        {kPrMs, 5, kControlKindStaticText},  {kPrMs, 6, kControlKindStaticText},
+        {kPrMs, 11, kControlKindStaticText}, {kPrMs, 12, kControlKindStaticText}};
     for (const char* name : {"ShowMessage", "ShowMessageS", "ProgMessage", "ProgMessageS"}) {
         WindowRef w = makeWindow(name);
         bool isProgress = name[0] == 'P';
         EXPECT_EQ(bool(platformIsSheetWindow(w)), name[std::strlen(name) - 1] == 'S') << name;
-        for (const Expect& e : isProgress ? std::vector<Expect>(std::begin(progress), std::end(progress))
-                                          : std::vector<Expect>(std::begin(message), std::end(message))) {
+        for (const Expect& e : isProgress
+                                   ? std::vector<Expect>(std::begin(progress), std::end(progress))
+                                   : std::vector<Expect>(std::begin(message), std::end(message))) {
             ControlRef c = getControlByID(w, e.sig, e.id);
             ASSERT_NE(c, nullptr) << name << " " << e.id;
             ControlKind k{};
@@ -241,8 +246,10 @@ TEST_F(Toolkit, MenuBarFromTheMainFileCarriesItsCommands) {
     MenuItemIndex item = 0;
     ASSERT_EQ(GetIndMenuItemWithCommandID(nullptr, kHICommandPreferences, 1, &menu, &item), noErr);
     EXPECT_EQ(menu, app);
-    EXPECT_EQ(GetIndMenuItemWithCommandID(nullptr, kHICommandPreferences, 2, &menu, &item), menuItemNotFoundErr);
-    EXPECT_EQ(GetIndMenuItemWithCommandID(nullptr, fourCC("none"), 1, &menu, &item), menuItemNotFoundErr);
+    EXPECT_EQ(GetIndMenuItemWithCommandID(nullptr, kHICommandPreferences, 2, &menu, &item),
+              menuItemNotFoundErr);
+    EXPECT_EQ(GetIndMenuItemWithCommandID(nullptr, fourCC("none"), 1, &menu, &item),
+              menuItemNotFoundErr);
     for (MenuCommand c : {kHICommandAbout, kHICommandQuit})
         EXPECT_EQ(GetIndMenuItemWithCommandID(app, c, 1, nullptr, nullptr), noErr);
 
@@ -252,7 +259,8 @@ TEST_F(Toolkit, MenuBarFromTheMainFileCarriesItsCommands) {
     CFRelease(text);
 
     UInt16 count = CountMenuItems(app);
-    ASSERT_EQ(InsertMenuItemTextWithCFString(app, CFSTR("Check for Updates"), 1, 0, fourCC("chck")), noErr);
+    ASSERT_EQ(InsertMenuItemTextWithCFString(app, CFSTR("Check for Updates"), 1, 0, fourCC("chck")),
+              noErr);
     EXPECT_EQ(CountMenuItems(app), count + 1);
     MenuItemIndex inserted = 0;
     GetIndMenuItemWithCommandID(app, fourCC("chck"), 1, nullptr, &inserted);
@@ -280,9 +288,11 @@ TEST_F(Toolkit, MenuBarFromTheMainFileCarriesItsCommands) {
     EXPECT_EQ(GetMenuItemProperty(app, item, fourCC("APPL"), fourCC("Chek"), 1, nullptr, &out),
               menuPropertyNotFoundErr);
     EXPECT_EQ(SetMenuItemProperty(app, item, fourCC("APPL"), fourCC("Chek"), 1, &flag), noErr);
-    EXPECT_EQ(GetMenuItemProperty(app, item, fourCC("APPL"), fourCC("Chek"), 1, nullptr, &out), noErr);
+    EXPECT_EQ(GetMenuItemProperty(app, item, fourCC("APPL"), fourCC("Chek"), 1, nullptr, &out),
+              noErr);
     EXPECT_EQ(out, 1);
-    EXPECT_EQ(SetMenuItemProperty(app, 99, fourCC("APPL"), fourCC("Chek"), 1, &flag), menuItemNotFoundErr);
+    EXPECT_EQ(SetMenuItemProperty(app, 99, fourCC("APPL"), fourCC("Chek"), 1, &flag),
+              menuItemNotFoundErr);
     DeleteMenuItem(app, inserted);
     EXPECT_EQ(CountMenuItems(app), count);
 }
@@ -308,9 +318,10 @@ std::string localized(const char* key, const char* value = nullptr) {
 
 TEST_F(Toolkit, LocalizedTextsFollowTheUsersLanguageWithEnglishBehind) {
     QTemporaryDir dir;
-    writeFile(dir.filePath("en.lproj/Localizable.strings"),
-              "/* English */\n\"both\" = \"in English\";\n\"english\" = \"only \\\"English\\\"\\n\";\n"
-              "// a line comment\n\"plain\";\n");
+    writeFile(
+        dir.filePath("en.lproj/Localizable.strings"),
+        "/* English */\n\"both\" = \"in English\";\n\"english\" = \"only \\\"English\\\"\\n\";\n"
+        "// a line comment\n\"plain\";\n");
     writeFile(dir.filePath("de.lproj/Localizable.strings"), "\"both\" = \"auf Deutsch\";\n");
     platformSetResourcesFolderForTesting(dir.path().toUtf8().constData());
 

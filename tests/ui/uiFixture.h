@@ -49,7 +49,7 @@ inline Rect boundsOf(WindowRef w, OSType signature, SInt32 id) {
 }
 
 class UiTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { uiSetUp(); }
     void TearDown() override { settle(); }
 };

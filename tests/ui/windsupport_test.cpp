@@ -64,7 +64,7 @@ const char* kKindsUi = R"(<?xml version="1.0" encoding="UTF-8"?>
 )";
 
 class WindSupport : public UiTest {
-protected:
+  protected:
     static void SetUpTestSuite() {
         uiSetUp();
         dir = new QTemporaryDir;
@@ -102,14 +102,16 @@ TEST_F(WindSupport, SetControlTextActsByKind) {
         bool titled;     // the text becomes the title, the height output its best width
         bool staticText; // the text becomes the static text, the height output its text height
     };
-    const Case cases[] = {{1, true, false},  {2, true, false},  {3, true, false}, {7, true, false},
-                          {4, false, true},  {5, false, false}, {6, false, false}};
+    const Case cases[] = {{1, true, false}, {2, true, false},  {3, true, false}, {7, true, false},
+                          {4, false, true}, {5, false, false}, {6, false, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.id);
         ControlRef control = getControlByID(w, kTest, c.id);
         ASSERT_NE(control, nullptr);
         short height = -1;
-        EXPECT_EQ(setControlText(w, kTest, c.id, CFSTR("A rather longer title for a narrow control"), &height), noErr);
+        EXPECT_EQ(setControlText(w, kTest, c.id,
+                                 CFSTR("A rather longer title for a narrow control"), &height),
+                  noErr);
         if (c.titled) {
             CFStringRef title = CopyControlTitleAsCFString(control);
             EXPECT_EQ(platformStringUTF8(title), "A rather longer title for a narrow control");
@@ -207,7 +209,8 @@ OSStatus failingHandler(EventHandlerCallRef call, EventRef event, void* user) {
 }
 int gHits = 0;
 OSStatus countHits(EventHandlerCallRef, EventRef event, void*) {
-    if (GetEventClass(event) == kEventClassControl && GetEventKind(event) == kEventControlHit) ++gHits;
+    if (GetEventClass(event) == kEventClassControl && GetEventKind(event) == kEventControlHit)
+        ++gHits;
     return noErr;
 }
 
@@ -229,7 +232,7 @@ TEST_F(WindSupport, ControlHandlersAreInstalledAndCalledByAddress) {
 }
 
 class MenuHelpers : public UiTest {
-protected:
+  protected:
     static void SetUpTestSuite() {
         uiSetUp();
         IBNibRef nib = nullptr;
@@ -261,7 +264,8 @@ TEST_F(MenuHelpers, CheckMarksAreExclusiveWithOnlyAndReadBackFromTheItemProperty
         EXPECT_EQ(bool(platformIsMenuItemChecked(app, i)), i == n) << i;
     }
     setItemCheck(app, n, false, true);
-    for (MenuItemIndex i = 1; i <= n; ++i) EXPECT_FALSE(getItemCheck(app, i)) << i;
+    for (MenuItemIndex i = 1; i <= n; ++i)
+        EXPECT_FALSE(getItemCheck(app, i)) << i;
 
     // The command forms act on the item carrying the command, and on nothing without one.
     setItemCheck(kHICommandPreferences, true, false);
@@ -270,4 +274,25 @@ TEST_F(MenuHelpers, CheckMarksAreExclusiveWithOnlyAndReadBackFromTheItemProperty
     EXPECT_TRUE(getItemCheck(kHICommandPreferences));
     EXPECT_FALSE(getItemCheck(fourCC("none")));
     setItemCheck(kHICommandPreferences, false, false);
+}
+
+TEST_F(WindSupport, IconFamiliesComeFromTheBundleAndAMissingOneDrawsNothing) {
+    EXPECT_NE(GetResource(fourCC("icns"), 128), nullptr);
+    EXPECT_EQ(GetResource(fourCC("icns"), 999), nullptr);
+    EXPECT_EQ(ResError(), resNotFound);
+    EXPECT_EQ(GetResource(fourCC("PICT"), 128), nullptr);
+
+    auto* widget = reinterpret_cast<QWidget*>(w);
+    Rect r{10, 200, 74, 264};
+    setControlBounds(w, kTest, 1, &r);
+    showControl(w, kTest, 1, false); // an empty spot to draw on
+    QImage before = widget->grab().toImage();
+    drawIconSuite(getControlByID(w, kTest, 1), 999);
+    settle();
+    EXPECT_EQ(widget->grab().toImage(), before);
+    drawIconSuite(getControlByID(w, kTest, 1), 128);
+    settle();
+    QImage after = widget->grab().toImage();
+    EXPECT_NE(after, before);
+    EXPECT_EQ(after.copy(0, 0, 190, 300), before.copy(0, 0, 190, 300)); // only its bounds change
 }

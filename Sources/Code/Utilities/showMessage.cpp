@@ -36,7 +36,8 @@ void setSlot(WindowRef w, OSType creator, OSType tag, void* value) {
 
 EventHandlerProcPtr storedProc(WindowRef w, OSType creator) {
     EventHandlerProcPtr proc = nullptr;
-    if (GetWindowProperty(w, creator, kProcTag, sizeof proc, nullptr, &proc) != noErr) return nullptr;
+    if (GetWindowProperty(w, creator, kProcTag, sizeof proc, nullptr, &proc) != noErr)
+        return nullptr;
     return proc;
 }
 
@@ -51,7 +52,8 @@ long splitAndShow(WindowRef parent, long type, CFStringRef text) {
     CFStringRef parts[kPartSlots] = {};
     getCFStringParts(text, parts);
     release(text);
-    for (int i = 5; i < kPartSlots; ++i) release(parts[i]); // parts after the fifth are ignored
+    for (int i = 5; i < kPartSlots; ++i)
+        release(parts[i]); // parts after the fifth are ignored
     return _showMessage(parent, type, parts[0], parts[1], &parts[2]);
 }
 
@@ -116,7 +118,8 @@ short getCStringParts(unsigned short* umsg, CFStringRef* cfParts) {
     for (; umsg[i] != 0; ++i) {
         if (umsg[i] != '^' && umsg[i] != '\\') continue;
         if (i > start && slot < kPartSlots)
-            cfParts[slot] = CFStringCreateWithCharacters(kCFAllocatorDefault, umsg + start, i - start);
+            cfParts[slot] =
+                CFStringCreateWithCharacters(kCFAllocatorDefault, umsg + start, i - start);
         ++slot;
         ++separators;
         start = i + 1;
@@ -139,7 +142,8 @@ long _showMessage(WindowRef parWind, long type, CFStringRef inMessage, CFStringR
     auto releaseAll = [&] {
         release(inMessage);
         release(inHint);
-        for (int i = 0; i < 3; ++i) release(buttons[i]);
+        for (int i = 0; i < 3; ++i)
+            release(buttons[i]);
     };
 
     WindowRef wind = nullptr;
@@ -148,7 +152,8 @@ long _showMessage(WindowRef parWind, long type, CFStringRef inMessage, CFStringR
         releaseAll();
         return 0;
     }
-    if (CreateWindowFromNib(gMessageNib, CFSTR(parWind ? "ShowMessageS" : "ShowMessage"), &wind) != noErr) {
+    if (CreateWindowFromNib(gMessageNib, CFSTR(parWind ? "ShowMessageS" : "ShowMessage"), &wind) !=
+        noErr) {
         releaseAll();
         return 0;
     }
@@ -157,7 +162,8 @@ long _showMessage(WindowRef parWind, long type, CFStringRef inMessage, CFStringR
         SetWindowDefaultButton(wind, getControlByID(wind, kMsgSig, 2));
         SetWindowCancelButton(wind, getControlByID(wind, kMsgSig, 1));
     }
-    for (SInt32 id = 1; id <= 3; ++id) installControlHandler(wind, kMsgSig, id, messageButtonHandler);
+    for (SInt32 id = 1; id <= 3; ++id)
+        installControlHandler(wind, kMsgSig, id, messageButtonHandler);
     installControlHandler(wind, kMsgSig, 4, messageIconHandler);
     if (proc) SetWindowProperty(wind, kMsgSig, kProcTag, sizeof proc, &proc);
 
@@ -250,26 +256,31 @@ long _showMessage(WindowRef parWind, long type, CFStringRef inMessage, CFStringR
 
     release(inMessage);
     release(inHint);
-    for (int i = 0; i < 3; ++i) release(buttons[i]);
+    for (int i = 0; i < 3; ++i)
+        release(buttons[i]);
 
     if (type & 0x200) return reinterpret_cast<long>(wind);
 
     RunAppModalLoopForWindow(wind);
     long reply = long(reinterpret_cast<intptr_t>(getWindowPropertyPtr(wind, kMsgSig, kReplyTag)));
-    if (parWind) HideSheetWindow(wind);
-    else HideWindow(wind);
+    if (parWind)
+        HideSheetWindow(wind);
+    else
+        HideWindow(wind);
     DisposeWindow(wind);
     if (hidParent) ShowSheetWindow(parWind, grandParent);
     return reply;
 }
 
 OSStatus messageButtonHandler(EventHandlerCallRef inCallRef, EventRef inEvent, void* inUserData) {
-    if (!inEvent || GetEventClass(inEvent) != kEventClassControl || GetEventKind(inEvent) != kEventControlHit)
+    if (!inEvent || GetEventClass(inEvent) != kEventClassControl ||
+        GetEventKind(inEvent) != kEventControlHit)
         return noErr;
     auto control = static_cast<ControlRef>(inUserData);
     storeReply(control);
     WindowRef w = GetControlOwner(control);
-    if (EventHandlerProcPtr proc = storedProc(w, kMsgSig)) return proc(inCallRef, inEvent, inUserData);
+    if (EventHandlerProcPtr proc = storedProc(w, kMsgSig))
+        return proc(inCallRef, inEvent, inUserData);
     QuitAppModalLoopForWindow(w);
     return noErr;
 }
@@ -277,23 +288,27 @@ OSStatus messageButtonHandler(EventHandlerCallRef inCallRef, EventRef inEvent, v
 OSStatus messageIconHandler(EventHandlerCallRef inCallRef, EventRef inEvent, void* inUserData) {
     if (!inEvent) return eventNotHandledErr;
     WindowRef w = GetControlOwner(static_cast<ControlRef>(inUserData));
-    if (EventHandlerProcPtr proc = storedProc(w, kMsgSig)) return proc(inCallRef, inEvent, inUserData);
+    if (EventHandlerProcPtr proc = storedProc(w, kMsgSig))
+        return proc(inCallRef, inEvent, inUserData);
     QuitAppModalLoopForWindow(w);
     return eventNotHandledErr;
 }
 
-short drawCFstring(CFStringRef ref, Rect* rect, short font, short just, Boolean erase, short* height) {
+short drawCFstring(CFStringRef ref, Rect* rect, short font, short just, Boolean erase,
+                   short* height) {
     if (!ref || !rect) return paramErr;
     if (height) {
         Point bounds;
         bounds.h = short(rect->right - rect->left);
         bounds.v = short(rect->bottom - rect->top);
-        OSStatus err = GetThemeTextDimensions(ref, ThemeFontID(font), kThemeStateActive, true, &bounds, nullptr);
+        OSStatus err = GetThemeTextDimensions(ref, ThemeFontID(font), kThemeStateActive, true,
+                                              &bounds, nullptr);
         *height = bounds.v;
         return short(err);
     }
     if (erase) EraseRect(rect);
-    OSStatus err = DrawThemeTextBox(ref, ThemeFontID(font), kThemeStateActive, true, rect, just, nullptr);
+    OSStatus err =
+        DrawThemeTextBox(ref, ThemeFontID(font), kThemeStateActive, true, rect, just, nullptr);
     ForeColor(blackColor);
     return short(err);
 }
@@ -338,7 +353,8 @@ WindowRef progMessage(WindowRef parWind, long type, CFStringRef inMessage, CFStr
         return nullptr;
     }
     WindowRef wind = nullptr;
-    if (CreateWindowFromNib(gProgressNib, CFSTR(parWind ? "ProgMessageS" : "ProgMessage"), &wind) != noErr)
+    if (CreateWindowFromNib(gProgressNib, CFSTR(parWind ? "ProgMessageS" : "ProgMessage"), &wind) !=
+        noErr)
         return nullptr;
 
     // One progress window per parent: an earlier one would otherwise stay on screen for good.
@@ -370,8 +386,10 @@ WindowRef progMessage(WindowRef parWind, long type, CFStringRef inMessage, CFStr
     for (SInt32 id = 1; id <= 2; ++id)
         if (id > (type & 3)) showControl(wind, kProgSig, id, false);
 
-    if (parWind) ShowSheetWindow(wind, parWind); // a parent that refuses keeps it hidden
-    else ShowWindow(wind);
+    if (parWind)
+        ShowSheetWindow(wind, parWind); // a parent that refuses keeps it hidden
+    else
+        ShowWindow(wind);
     return wind;
 }
 
@@ -411,7 +429,8 @@ long progSetNotes(WindowRef parWind, long type, CFStringRef leftNote, CFStringRe
     setFormat(p, middleNote);
     if (leftNote) setControlText(p->wind, kProgSig, 4, leftNote, nullptr);
     if (rightNote) setControlText(p->wind, kProgSig, 6, rightNote, nullptr);
-    if ((p->type & 0x300) == 0 && middleNote) setControlText(p->wind, kProgSig, 5, middleNote, nullptr);
+    if ((p->type & 0x300) == 0 && middleNote)
+        setControlText(p->wind, kProgSig, 5, middleNote, nullptr);
     p = pump(parWind);
     return p ? replyOf(p) : 0;
 }
@@ -483,8 +502,10 @@ void updateNote(ProgParms* parms) {
         break;
     case 0x300: {
         UInt32 s = parms->curTime / 60;
-        if (s > 3599) _pprintf(note, "%D:%02D:%02D", SInt32(s / 3600), SInt32((s / 60) % 60), SInt32(s % 60));
-        else _pprintf(note, "%D:%02D", SInt32(s / 60), SInt32(s % 60));
+        if (s > 3599)
+            _pprintf(note, "%D:%02D:%02D", SInt32(s / 3600), SInt32((s / 60) % 60), SInt32(s % 60));
+        else
+            _pprintf(note, "%D:%02D", SInt32(s / 60), SInt32(s % 60));
         break;
     }
     default:

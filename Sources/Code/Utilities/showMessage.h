@@ -79,12 +79,12 @@ short drawCFstring(CFStringRef ref, Rect* rect, short font, short just, Boolean 
 struct ProgParms {
     WindowRef wind; // none once the parent-less window is closed
     SInt32 type;
-    SInt32 minVal;  // value at which the bar starts
-    SInt32 curVal;  // current value, counted from minVal
-    SInt32 maxVal;  // maximum, counted from minVal
-    UInt32 minTime; // time base in ticks
-    UInt32 curTime; // ticks from minTime to the time last reported
-    UInt32 maxTime; // time budget in ticks
+    SInt32 minVal;   // value at which the bar starts
+    SInt32 curVal;   // current value, counted from minVal
+    SInt32 maxVal;   // maximum, counted from minVal
+    UInt32 minTime;  // time base in ticks
+    UInt32 curTime;  // ticks from minTime to the time last reported
+    UInt32 maxTime;  // time budget in ticks
     CFStringRef cmd; // format of the middle note ("%p" stands for the note); none = "%p".
                      // The record holds a reference of its own.
 };

@@ -33,24 +33,30 @@ OSStatus getIDByControl(ControlRef control, OSType* signature, SInt32* id) {
 }
 
 void showControl(ControlRef control, Boolean show) {
-    if (show) ShowControl(control);
-    else HideControl(control);
+    if (show)
+        ShowControl(control);
+    else
+        HideControl(control);
 }
 void showControl(WindowRef wind, OSType signature, SInt32 id, Boolean show) {
     showControl(getControlByID(wind, signature, id), show);
 }
 
 void enableControl(ControlRef control, Boolean enable) {
-    if (enable) ActivateControl(control);
-    else DeactivateControl(control);
+    if (enable)
+        ActivateControl(control);
+    else
+        DeactivateControl(control);
 }
 void enableControl(WindowRef wind, OSType signature, SInt32 id, Boolean enable) {
     enableControl(getControlByID(wind, signature, id), enable);
 }
 
 void enableMenuItem(MenuRef menu, MenuItemIndex index, Boolean enable) {
-    if (enable) EnableMenuItem(menu, index);
-    else DisableMenuItem(menu, index);
+    if (enable)
+        EnableMenuItem(menu, index);
+    else
+        DisableMenuItem(menu, index);
 }
 void enableMenuItem(ControlRef control, MenuItemIndex index, Boolean enable) {
     enableMenuItem(GetControlPopupMenuHandle(control), index, enable);
@@ -131,8 +137,8 @@ OSStatus getControlText(WindowRef wind, OSType signature, SInt32 id, unsigned ch
 
 CFStringRef getControlText(ControlRef control, short* height) {
     CFStringRef text = nullptr;
-    if (GetControlData(control, kControlEntireControl, kControlStaticTextCFStringTag,
-                       sizeof text, &text, nullptr) != noErr)
+    if (GetControlData(control, kControlEntireControl, kControlStaticTextCFStringTag, sizeof text,
+                       &text, nullptr) != noErr)
         return nullptr;
     if (height && GetControlData(control, kControlEntireControl, kControlStaticTextTextHeightTag,
                                  sizeof(SInt16), height, nullptr) != noErr) {
@@ -179,7 +185,8 @@ OSStatus setControlText(WindowRef wind, OSType signature, SInt32 id, CFStringRef
     return setControlText(getControlByID(wind, signature, id), text, height);
 }
 OSStatus setControlText(ControlRef control, const unsigned char* text, short* height) {
-    CFStringRef s = CFStringCreateWithPascalString(kCFAllocatorDefault, text, kCFStringEncodingMacRoman);
+    CFStringRef s =
+        CFStringCreateWithPascalString(kCFAllocatorDefault, text, kCFStringEncodingMacRoman);
     OSStatus err = setControlText(control, s, height);
     if (s) CFRelease(s);
     return err;
@@ -197,8 +204,8 @@ OSStatus installOn(WindowRef wind, OSType signature, SInt32 id, EventHandlerProc
     ControlRef control = nullptr;
     OSStatus err = GetControlByID(wind, &cid, &control);
     if (err != noErr) return err;
-    return InstallEventHandler(GetControlEventTarget(control), NewEventHandlerUPP(theHandler), count,
-                               kinds, control, nullptr);
+    return InstallEventHandler(GetControlEventTarget(control), NewEventHandlerUPP(theHandler),
+                               count, kinds, control, nullptr);
 }
 
 } // namespace
@@ -234,20 +241,26 @@ void* getWindowPropertyPtr(WindowRef wind, OSType creator, OSType tag) {
     // The slot holds a record pointer, a procedure or a number; on this platform it is as wide
     // as a pointer, so every value is stored and read as one.
     void* value = nullptr;
-    if (GetWindowProperty(wind, creator, tag, sizeof value, nullptr, &value) != noErr) return nullptr;
+    if (GetWindowProperty(wind, creator, tag, sizeof value, nullptr, &value) != noErr)
+        return nullptr;
     return value;
 }
 
 OSStatus installWindowHandler(WindowRef wind, EventHandlerProcPtr theHandler) {
-    static const EventTypeSpec kinds[] = {
-        {kEventClassCommand, kEventCommandProcess},  {kEventClassCommand, kEventCommandUpdateStatus},
-        {kEventClassWindow, kEventWindowUpdate},     {kEventClassWindow, kEventWindowActivated},
-        {kEventClassWindow, kEventWindowDeactivated}, {kEventClassWindow, kEventWindowDrawContent},
-        {kEventClassWindow, kEventWindowBoundsChanged}, {kEventClassWindow, kEventWindowCursorChange},
-        {kEventClassKeyboard, kEventRawKeyDown},     {kEventClassKeyboard, kEventRawKeyUp},
-        {kEventClassMenu, kEventMenuBeginTracking},  {kEventClassWindow, kEventWindowClose}};
-    return InstallEventHandler(GetWindowEventTarget(wind), NewEventHandlerUPP(theHandler), 12, kinds,
-                               wind, nullptr);
+    static const EventTypeSpec kinds[] = {{kEventClassCommand, kEventCommandProcess},
+                                          {kEventClassCommand, kEventCommandUpdateStatus},
+                                          {kEventClassWindow, kEventWindowUpdate},
+                                          {kEventClassWindow, kEventWindowActivated},
+                                          {kEventClassWindow, kEventWindowDeactivated},
+                                          {kEventClassWindow, kEventWindowDrawContent},
+                                          {kEventClassWindow, kEventWindowBoundsChanged},
+                                          {kEventClassWindow, kEventWindowCursorChange},
+                                          {kEventClassKeyboard, kEventRawKeyDown},
+                                          {kEventClassKeyboard, kEventRawKeyUp},
+                                          {kEventClassMenu, kEventMenuBeginTracking},
+                                          {kEventClassWindow, kEventWindowClose}};
+    return InstallEventHandler(GetWindowEventTarget(wind), NewEventHandlerUPP(theHandler), 12,
+                               kinds, wind, nullptr);
 }
 
 MenuID getMenuIDbyMenu(MenuRef menu, short from, short to) {

@@ -51,7 +51,8 @@ CFStringRef qtb::fromQString(const QString& s) {
 
 QString qtb::fourCCString(OSType code) {
     QString s;
-    for (int shift = 24; shift >= 0; shift -= 8) s += QChar(char16_t((code >> shift) & 0xFF));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        s += QChar(char16_t((code >> shift) & 0xFF));
     return s;
 }
 
@@ -76,8 +77,10 @@ bool qtb::themeFont(ThemeFontID id, QFont* out) {
     case kThemeSmallSystemFont:
     case kThemeSmallEmphasizedSystemFont:
         // A point below the system font, never below what stays readable.
-        if (f.pointSizeF() > 0) f.setPointSizeF(std::max(8.0, f.pointSizeF() - 1));
-        else if (f.pixelSize() > 0) f.setPixelSize(std::max(11, f.pixelSize() - 1));
+        if (f.pointSizeF() > 0)
+            f.setPointSizeF(std::max(8.0, f.pointSizeF() - 1));
+        else if (f.pixelSize() > 0)
+            f.setPixelSize(std::max(11, f.pixelSize() - 1));
         f.setBold(id == kThemeSmallEmphasizedSystemFont);
         break;
     default:
@@ -145,7 +148,8 @@ OSStatus qtb::defaultCommand(MenuCommand command) {
     }
     if (command == kHICommandAbout) {
         QWidget* parent = qtb::widget(FrontWindow());
-        QMessageBox::about(parent, QApplication::tr("About %1").arg(QApplication::applicationName()),
+        QMessageBox::about(parent,
+                           QApplication::tr("About %1").arg(QApplication::applicationName()),
                            QApplication::tr("%1\n\nUpdates the firmware of the enclosure "
                                             "connected through its USB serial adapter.")
                                .arg(QApplication::applicationName()));
@@ -226,7 +230,8 @@ OSStatus SetMenuBarFromNib(IBNibRef nib, CFStringRef name) {
         for (QAction* a : m->actions()) {
             if (a->isSeparator() || a->menu()) continue;
             QVariant cmd = a->property("command");
-            if (cmd.isValid()) a->setProperty("hiCommand", uint(qtb::fourCCFromString(cmd.toString())));
+            if (cmd.isValid())
+                a->setProperty("hiCommand", uint(qtb::fourCCFromString(cmd.toString())));
             a->setShortcutContext(Qt::WindowShortcut);
             qtb::hookMenuAction(a);
         }
@@ -256,9 +261,15 @@ bool readQuoted(const QString& s, qsizetype& i, QString* out) {
         if (i >= s.size()) return false;
         QChar e = s[i++];
         switch (e.unicode()) {
-        case 'n': v += '\n'; break;
-        case 't': v += '\t'; break;
-        case 'r': v += '\r'; break;
+        case 'n':
+            v += '\n';
+            break;
+        case 't':
+            v += '\t';
+            break;
+        case 'r':
+            v += '\r';
+            break;
         case 'U':
         case 'u': {
             bool ok = false;
@@ -268,7 +279,9 @@ bool readQuoted(const QString& s, qsizetype& i, QString* out) {
             i += 4;
             break;
         }
-        default: v += e; break;
+        default:
+            v += e;
+            break;
         }
     }
     if (i >= s.size()) return false;
@@ -279,7 +292,8 @@ bool readQuoted(const QString& s, qsizetype& i, QString* out) {
 
 void skipSpace(const QString& s, qsizetype& i) {
     for (;;) {
-        while (i < s.size() && s[i].isSpace()) ++i;
+        while (i < s.size() && s[i].isSpace())
+            ++i;
         if (s.mid(i, 2) == "/*") {
             qsizetype end = s.indexOf("*/", i + 2);
             i = end < 0 ? s.size() : end + 2;
@@ -323,14 +337,14 @@ StringTable parseStrings(const QByteArray& bytes, const QString& path) {
         table[key] = value;
     }
     if (i < text.size())
-        std::fprintf(stderr, "%s: cannot read beyond character %lld\n", path.toLocal8Bit().constData(),
-                     static_cast<long long>(i));
+        std::fprintf(stderr, "%s: cannot read beyond character %lld\n",
+                     path.toLocal8Bit().constData(), static_cast<long long>(i));
     return table;
 }
 
 QStringList languageFolders() {
-    QStringList langs = gLanguagesForTesting.isEmpty() ? QLocale::system().uiLanguages()
-                                                       : gLanguagesForTesting;
+    QStringList langs =
+        gLanguagesForTesting.isEmpty() ? QLocale::system().uiLanguages() : gLanguagesForTesting;
     QStringList folders;
     auto add = [&folders](const QString& f) {
         if (!f.isEmpty() && !folders.contains(f)) folders << f;
@@ -365,7 +379,8 @@ const std::vector<StringTable>& tablesFor(const QString& tableName) {
     if (it != gCache.tables.end()) return it->second;
     std::vector<StringTable> found;
     for (const QString& lang : langs) {
-        QString path = QString::fromStdString(folder) + "/" + lang + ".lproj/" + tableName + ".strings";
+        QString path =
+            QString::fromStdString(folder) + "/" + lang + ".lproj/" + tableName + ".strings";
         QFile f(path);
         if (f.open(QIODevice::ReadOnly)) found.push_back(parseStrings(f.readAll(), path));
     }

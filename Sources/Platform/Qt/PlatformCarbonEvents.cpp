@@ -75,7 +75,8 @@ std::vector<std::shared_ptr<HandlerRec>> chainFrom(OpaqueEventTargetRef* start, 
         appendHandlers(chain, start, cls, kind);
         auto* w = qobject_cast<QWidget*>(start->owner);
         if (w && !w->isWindow()) {
-            if (QWidget* win = qtb::ownerWindow(w)) appendHandlers(chain, existingTarget(win), cls, kind);
+            if (QWidget* win = qtb::ownerWindow(w))
+                appendHandlers(chain, existingTarget(win), cls, kind);
         }
     }
     appendHandlers(chain, &gAppTarget, cls, kind);
@@ -93,7 +94,8 @@ OSStatus defaultHandling(EventRef event) {
     if (event->eventClass == kEventClassWindow && event->eventKind == kEventWindowClose) {
         WindowRef w = nullptr;
         if (GetEventParameter(event, kEventParamDirectObject, typeWindowRef, nullptr, sizeof w,
-                              nullptr, &w) == noErr && qtb::isToolboxWindow(qtb::widget(w)))
+                              nullptr, &w) == noErr &&
+            qtb::isToolboxWindow(qtb::widget(w)))
             return qtb::defaultWindowClose(qtb::widget(w));
     }
     return eventNotHandledErr;
@@ -157,8 +159,7 @@ EventTargetRef GetControlEventTarget(ControlRef control) {
 }
 
 OSStatus InstallEventHandler(EventTargetRef target, EventHandlerUPP handler, UInt32 numTypes,
-                             const EventTypeSpec* list, void* userData,
-                             EventHandlerRef* outRef) {
+                             const EventTypeSpec* list, void* userData, EventHandlerRef* outRef) {
     if (!target || !handler || (numTypes && !list)) return paramErr;
     auto rec = std::make_shared<HandlerRec>();
     rec->proc = handler;
@@ -220,8 +221,8 @@ UInt32 GetEventKind(EventRef event) {
     return event ? event->eventKind : 0;
 }
 
-OSStatus SetEventParameter(EventRef event, EventParamName name, EventParamType type,
-                           ByteCount size, const void* data) {
+OSStatus SetEventParameter(EventRef event, EventParamName name, EventParamType type, ByteCount size,
+                           const void* data) {
     if (!event || (size && !data)) return paramErr;
     auto& p = event->params[name];
     p.first = type;
@@ -240,7 +241,8 @@ OSStatus GetEventParameter(EventRef event, EventParamName name, EventParamType d
     const auto& bytes = it->second.second;
     if (outActualType) *outActualType = it->second.first;
     if (outActualSize) *outActualSize = bytes.size();
-    if (outData && bufferSize) std::memcpy(outData, bytes.data(), std::min<ByteCount>(bufferSize, bytes.size()));
+    if (outData && bufferSize)
+        std::memcpy(outData, bytes.data(), std::min<ByteCount>(bufferSize, bytes.size()));
     return noErr;
 }
 

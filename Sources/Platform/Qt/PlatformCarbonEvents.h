@@ -23,14 +23,15 @@ EventTargetRef GetApplicationEventTarget();
 EventTargetRef GetWindowEventTarget(WindowRef window);
 EventTargetRef GetControlEventTarget(ControlRef control);
 
-inline EventHandlerUPP NewEventHandlerUPP(EventHandlerProcPtr proc) { return proc; }
+inline EventHandlerUPP NewEventHandlerUPP(EventHandlerProcPtr proc) {
+    return proc;
+}
 inline void DisposeEventHandlerUPP(EventHandlerUPP) {}
 
 // Installs `handler` on `target` for `numTypes` (class, kind) pairs. paramErr for a null
 // target or handler, or a list that is missing while numTypes is not 0. `outRef` may be null.
 OSStatus InstallEventHandler(EventTargetRef target, EventHandlerUPP handler, UInt32 numTypes,
-                             const EventTypeSpec* list, void* userData,
-                             EventHandlerRef* outRef);
+                             const EventTypeSpec* list, void* userData, EventHandlerRef* outRef);
 // Removes an installed handler; paramErr when it is not installed (any more).
 OSStatus RemoveEventHandler(EventHandlerRef ref);
 
@@ -53,8 +54,8 @@ UInt32 GetEventKind(EventRef event);
 // eventParameterNotFoundErr when the event has no parameter of that name, or it is of
 // another type than `desiredType` (typeWildCard accepts any). outActualType and
 // outActualSize may be null.
-OSStatus SetEventParameter(EventRef event, EventParamName name, EventParamType type,
-                           ByteCount size, const void* data);
+OSStatus SetEventParameter(EventRef event, EventParamName name, EventParamType type, ByteCount size,
+                           const void* data);
 OSStatus GetEventParameter(EventRef event, EventParamName name, EventParamType desiredType,
                            EventParamType* outActualType, ByteCount bufferSize,
                            ByteCount* outActualSize, void* outData);

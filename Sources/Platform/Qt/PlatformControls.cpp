@@ -52,10 +52,14 @@ QString textOf(QWidget* w) {
 }
 
 void setTextOf(QWidget* w, const QString& s) {
-    if (auto* l = qobject_cast<QLabel*>(w)) l->setText(s);
-    else if (auto* e = qobject_cast<QLineEdit*>(w)) e->setText(s);
-    else if (auto* e = qobject_cast<QTextEdit*>(w)) e->setPlainText(s);
-    else if (auto* e = qobject_cast<QPlainTextEdit*>(w)) e->setPlainText(s);
+    if (auto* l = qobject_cast<QLabel*>(w))
+        l->setText(s);
+    else if (auto* e = qobject_cast<QLineEdit*>(w))
+        e->setText(s);
+    else if (auto* e = qobject_cast<QTextEdit*>(w))
+        e->setPlainText(s);
+    else if (auto* e = qobject_cast<QPlainTextEdit*>(w))
+        e->setPlainText(s);
 }
 
 // Height of a label's text wrapped to its width, as the label lays it out.
@@ -117,18 +121,29 @@ OSStatus GetControlKind(ControlRef control, ControlKind* outKind) {
     outKind->signature = kControlKindSignatureApple;
     OSType k = qtb::fourCCFromString(c->property("controlKind").toString());
     if (!k) {
-        if (auto* pb = qobject_cast<QPushButton*>(c)) k = pb->menu() ? kControlKindPopupButton : kControlKindPushButton;
-        else if (qobject_cast<QCheckBox*>(c)) k = kControlKindCheckBox;
-        else if (qobject_cast<QRadioButton*>(c)) k = kControlKindRadioButton;
-        else if (qobject_cast<QToolButton*>(c)) k = kControlKindPushIconButton;
-        else if (qobject_cast<QLabel*>(c)) k = kControlKindStaticText;
-        else if (qobject_cast<QProgressBar*>(c)) k = kControlKindProgressBar;
-        else if (qobject_cast<QLineEdit*>(c) || qobject_cast<QTextEdit*>(c) || qobject_cast<QPlainTextEdit*>(c))
+        if (auto* pb = qobject_cast<QPushButton*>(c))
+            k = pb->menu() ? kControlKindPopupButton : kControlKindPushButton;
+        else if (qobject_cast<QCheckBox*>(c))
+            k = kControlKindCheckBox;
+        else if (qobject_cast<QRadioButton*>(c))
+            k = kControlKindRadioButton;
+        else if (qobject_cast<QToolButton*>(c))
+            k = kControlKindPushIconButton;
+        else if (qobject_cast<QLabel*>(c))
+            k = kControlKindStaticText;
+        else if (qobject_cast<QProgressBar*>(c))
+            k = kControlKindProgressBar;
+        else if (qobject_cast<QLineEdit*>(c) || qobject_cast<QTextEdit*>(c) ||
+                 qobject_cast<QPlainTextEdit*>(c))
             k = kControlKindEditUnicodeText;
-        else if (qobject_cast<QComboBox*>(c)) k = kControlKindPopupButton;
-        else if (qobject_cast<QAbstractSlider*>(c)) k = kControlKindSlider;
-        else if (qobject_cast<QGroupBox*>(c)) k = kControlKindGroupBox;
-        else k = kControlKindUserPane;
+        else if (qobject_cast<QComboBox*>(c))
+            k = kControlKindPopupButton;
+        else if (qobject_cast<QAbstractSlider*>(c))
+            k = kControlKindSlider;
+        else if (qobject_cast<QGroupBox*>(c))
+            k = kControlKindGroupBox;
+        else
+            k = kControlKindUserPane;
     }
     outKind->kind = k;
     return noErr;
@@ -166,7 +181,8 @@ Rect* GetControlBounds(ControlRef control, Rect* outRect) {
     if (!control || !outRect) return outRect;
     QWidget* c = qtb::widget(control);
     QWidget* win = c->window();
-    *outRect = toRect(QRect(c->parentWidget() && c != win ? c->mapTo(win, QPoint(0, 0)) : QPoint(0, 0), c->size()));
+    *outRect = toRect(QRect(
+        c->parentWidget() && c != win ? c->mapTo(win, QPoint(0, 0)) : QPoint(0, 0), c->size()));
     return outRect;
 }
 
@@ -175,7 +191,8 @@ void SetControlBounds(ControlRef control, const Rect* rect) {
     QWidget* c = qtb::widget(control);
     QWidget* win = c->window();
     QPoint topLeft(rect->left, rect->top);
-    if (c->parentWidget() && c->parentWidget() != win) topLeft = c->parentWidget()->mapFrom(win, topLeft);
+    if (c->parentWidget() && c->parentWidget() != win)
+        topLeft = c->parentWidget()->mapFrom(win, topLeft);
     c->setGeometry(topLeft.x(), topLeft.y(), std::max(0, rect->right - rect->left),
                    std::max(0, rect->bottom - rect->top));
 }
@@ -183,9 +200,11 @@ void SetControlBounds(ControlRef control, const Rect* rect) {
 SInt32 GetControl32BitValue(ControlRef control) {
     if (!control) return 0;
     QWidget* c = qtb::widget(control);
-    if (auto* p = qobject_cast<QProgressBar*>(c)) return p->value() < p->minimum() ? p->minimum() : p->value();
+    if (auto* p = qobject_cast<QProgressBar*>(c))
+        return p->value() < p->minimum() ? p->minimum() : p->value();
     if (auto* s = qobject_cast<QAbstractSlider*>(c)) return s->value();
-    if (auto* b = qobject_cast<QAbstractButton*>(c); b && b->isCheckable()) return b->isChecked() ? 1 : 0;
+    if (auto* b = qobject_cast<QAbstractButton*>(c); b && b->isCheckable())
+        return b->isChecked() ? 1 : 0;
     if (auto* cb = qobject_cast<QComboBox*>(c)) return cb->currentIndex() + 1;
     return prop32(c, "value32", 0);
 }
@@ -220,8 +239,10 @@ SInt32 GetControl32BitMinimum(ControlRef control) {
 void SetControl32BitMinimum(ControlRef control, SInt32 value) {
     if (!control) return;
     QWidget* c = qtb::widget(control);
-    if (auto* p = qobject_cast<QProgressBar*>(c)) p->setMinimum(value);
-    else if (auto* s = qobject_cast<QAbstractSlider*>(c)) s->setMinimum(value);
+    if (auto* p = qobject_cast<QProgressBar*>(c))
+        p->setMinimum(value);
+    else if (auto* s = qobject_cast<QAbstractSlider*>(c))
+        s->setMinimum(value);
     else if (!stateButton(c) && !qobject_cast<QComboBox*>(c)) {
         c->setProperty("min32", value);
         SetControl32BitValue(control, prop32(c, "value32", 0));
@@ -245,8 +266,10 @@ void SetControl32BitMaximum(ControlRef control, SInt32 value) {
         // A range of 0 to 0 would turn the bar into a busy indicator; keep it a bar.
         SInt32 v = p->value();
         p->setMaximum(value == p->minimum() && value == 0 ? 1 : value);
-        if (value == 0 && p->minimum() == 0) p->setValue(0);
-        else p->setValue(std::clamp(v, SInt32(p->minimum()), SInt32(p->maximum())));
+        if (value == 0 && p->minimum() == 0)
+            p->setValue(0);
+        else
+            p->setValue(std::clamp(v, SInt32(p->minimum()), SInt32(p->maximum())));
     } else if (auto* s = qobject_cast<QAbstractSlider*>(c)) {
         s->setMaximum(value);
     } else if (!stateButton(c) && !qobject_cast<QComboBox*>(c)) {
@@ -258,15 +281,18 @@ void SetControl32BitMaximum(ControlRef control, SInt32 value) {
 OSStatus SetControlTitleWithCFString(ControlRef control, CFStringRef title) {
     if (!control || !title) return paramErr;
     QWidget* c = qtb::widget(control);
-    if (auto* b = qobject_cast<QAbstractButton*>(c)) b->setText(escapeTitle(qtb::toQString(title)));
-    else if (auto* g = qobject_cast<QGroupBox*>(c)) g->setTitle(escapeTitle(qtb::toQString(title)));
+    if (auto* b = qobject_cast<QAbstractButton*>(c))
+        b->setText(escapeTitle(qtb::toQString(title)));
+    else if (auto* g = qobject_cast<QGroupBox*>(c))
+        g->setTitle(escapeTitle(qtb::toQString(title)));
     return noErr;
 }
 
 CFStringRef CopyControlTitleAsCFString(ControlRef control) {
     if (!control) return nullptr;
     QWidget* c = qtb::widget(control);
-    if (auto* b = qobject_cast<QAbstractButton*>(c)) return qtb::fromQString(unescapeTitle(b->text()));
+    if (auto* b = qobject_cast<QAbstractButton*>(c))
+        return qtb::fromQString(unescapeTitle(b->text()));
     if (auto* g = qobject_cast<QGroupBox*>(c)) return qtb::fromQString(unescapeTitle(g->title()));
     return nullptr;
 }
@@ -284,7 +310,8 @@ OSStatus GetBestControlRect(ControlRef control, Rect* outRect, SInt16* outBaseli
     return noErr;
 }
 
-OSErr SetControlData(ControlRef control, ControlPartCode, ResType tag, Size size, const void* data) {
+OSErr SetControlData(ControlRef control, ControlPartCode, ResType tag, Size size,
+                     const void* data) {
     if (!control || !data || size < 0) return paramErr;
     QWidget* c = qtb::widget(control);
     if (!hasText(c)) return errDataNotSupported;
@@ -298,15 +325,16 @@ OSErr SetControlData(ControlRef control, ControlPartCode, ResType tag, Size size
     if (tag == kControlStaticTextTextTag) {
         QString s;
         const auto* bytes = static_cast<const UInt8*>(data);
-        for (Size i = 0; i < size; ++i) s += QChar(char16_t(macRomanToUnicode(bytes[i])));
+        for (Size i = 0; i < size; ++i)
+            s += QChar(char16_t(macRomanToUnicode(bytes[i])));
         setTextOf(c, s);
         return noErr;
     }
     return errDataNotSupported;
 }
 
-OSErr GetControlData(ControlRef control, ControlPartCode, ResType tag, Size bufferSize, void* buffer,
-                     Size* actualSize) {
+OSErr GetControlData(ControlRef control, ControlPartCode, ResType tag, Size bufferSize,
+                     void* buffer, Size* actualSize) {
     if (!control || bufferSize < 0) return paramErr;
     QWidget* c = qtb::widget(control);
     if (!hasText(c)) return errDataNotSupported;
@@ -345,11 +373,13 @@ void DrawControls(WindowRef window) {
 }
 
 MenuRef GetControlPopupMenuHandle(ControlRef control) {
-    if (auto* pb = qobject_cast<QPushButton*>(qtb::widget(control))) return qtb::menuRef(pb->menu());
+    if (auto* pb = qobject_cast<QPushButton*>(qtb::widget(control)))
+        return qtb::menuRef(pb->menu());
     return nullptr;
 }
 
-OSStatus HIViewSimulateClick(ControlRef control, ControlPartCode, UInt32, ControlPartCode* outPart) {
+OSStatus HIViewSimulateClick(ControlRef control, ControlPartCode, UInt32,
+                             ControlPartCode* outPart) {
     if (!control) return paramErr;
     auto* b = qobject_cast<QAbstractButton*>(qtb::widget(control));
     bool pressable = b && b->isEnabled() && b->isVisible();

@@ -28,10 +28,12 @@ QList<QMenu*> barMenus() {
 }
 
 QByteArray propName(OSType creator, OSType tag) {
-    return QByteArray("_item_") + QByteArray::number(creator, 16) + "_" + QByteArray::number(tag, 16);
+    return QByteArray("_item_") + QByteArray::number(creator, 16) + "_" +
+           QByteArray::number(tag, 16);
 }
 
-bool search(QMenu* m, MenuCommand command, UInt32& remaining, MenuRef* outMenu, MenuItemIndex* outIndex) {
+bool search(QMenu* m, MenuCommand command, UInt32& remaining, MenuRef* outMenu,
+            MenuItemIndex* outIndex) {
     QList<QAction*> acts = m->actions();
     for (qsizetype i = 0; i < acts.size(); ++i) {
         if (QMenu* sub = acts[i]->menu()) {
@@ -81,11 +83,13 @@ MenuID GetMenuID(MenuRef menu) {
     return m ? MenuID(m->property("menuId").toInt()) : 0;
 }
 
-OSStatus GetIndMenuItemWithCommandID(MenuRef menu, MenuCommand command, UInt32 index, MenuRef* outMenu,
-                                     MenuItemIndex* outIndex) {
+OSStatus GetIndMenuItemWithCommandID(MenuRef menu, MenuCommand command, UInt32 index,
+                                     MenuRef* outMenu, MenuItemIndex* outIndex) {
     if (index < 1) return menuItemNotFoundErr;
     UInt32 remaining = index;
-    if (menu) return search(qtb::menu(menu), command, remaining, outMenu, outIndex) ? noErr : menuItemNotFoundErr;
+    if (menu)
+        return search(qtb::menu(menu), command, remaining, outMenu, outIndex) ? noErr
+                                                                              : menuItemNotFoundErr;
     QWidget* bar = qtb::menuBarWidget();
     if (!bar) return menuItemNotFoundErr;
     // The menu bar's menus in their order, each with its submenus.
@@ -111,7 +115,8 @@ OSStatus CopyMenuItemTextAsCFString(MenuRef menu, MenuItemIndex item, CFStringRe
     QAction* a = itemAction(menu, item);
     if (!a) return menuItemNotFoundErr;
     if (!outText) return paramErr;
-    *outText = qtb::fromQString(QString(a->text()).replace("&&", "\x01").remove('&').replace("\x01", "&"));
+    *outText =
+        qtb::fromQString(QString(a->text()).replace("&&", "\x01").remove('&').replace("\x01", "&"));
     return noErr;
 }
 
@@ -128,12 +133,16 @@ OSStatus InsertMenuItemTextWithCFString(MenuRef menu, CFStringRef text, MenuItem
     if (!m || !text) return paramErr;
     QString t = qtb::toQString(text);
     auto* a = new QAction(m);
-    if (t.startsWith('-')) a->setSeparator(true);
-    else a->setText(t.replace('&', "&&"));
+    if (t.startsWith('-'))
+        a->setSeparator(true);
+    else
+        a->setText(t.replace('&', "&&"));
     a->setProperty("hiCommand", uint(command));
     QList<QAction*> acts = m->actions();
-    if (afterItem < acts.size()) m->insertAction(acts[afterItem], a);
-    else m->addAction(a);
+    if (afterItem < acts.size())
+        m->insertAction(acts[afterItem], a);
+    else
+        m->addAction(a);
     if (!a->isSeparator()) qtb::hookMenuAction(a);
     return noErr;
 }
@@ -182,24 +191,26 @@ Boolean platformIsMenuItemChecked(MenuRef menu, MenuItemIndex item) {
     return a && a->isCheckable() && a->isChecked();
 }
 
-OSStatus SetMenuItemProperty(MenuRef menu, MenuItemIndex item, OSType creator, OSType tag, ByteCount size,
-                             const void* data) {
+OSStatus SetMenuItemProperty(MenuRef menu, MenuItemIndex item, OSType creator, OSType tag,
+                             ByteCount size, const void* data) {
     QAction* a = itemAction(menu, item);
     if (!a) return menuItemNotFoundErr;
     if (size && !data) return paramErr;
-    a->setProperty(propName(creator, tag), QByteArray(static_cast<const char*>(data), qsizetype(size)));
+    a->setProperty(propName(creator, tag),
+                   QByteArray(static_cast<const char*>(data), qsizetype(size)));
     return noErr;
 }
 
-OSStatus GetMenuItemProperty(MenuRef menu, MenuItemIndex item, OSType creator, OSType tag, ByteCount bufferSize,
-                             ByteCount* actualSize, void* buffer) {
+OSStatus GetMenuItemProperty(MenuRef menu, MenuItemIndex item, OSType creator, OSType tag,
+                             ByteCount bufferSize, ByteCount* actualSize, void* buffer) {
     QAction* a = itemAction(menu, item);
     if (!a) return menuItemNotFoundErr;
     QVariant v = a->property(propName(creator, tag));
     if (!v.isValid()) return menuPropertyNotFoundErr;
     QByteArray b = v.toByteArray();
     if (actualSize) *actualSize = ByteCount(b.size());
-    if (buffer && bufferSize) std::memcpy(buffer, b.constData(), std::min<ByteCount>(bufferSize, b.size()));
+    if (buffer && bufferSize)
+        std::memcpy(buffer, b.constData(), std::min<ByteCount>(bufferSize, b.size()));
     return noErr;
 }
 

@@ -21,12 +21,24 @@ struct OpaqueIBNibRef {
 
 namespace qtb {
 
-inline QWidget* widget(WindowRef w) { return reinterpret_cast<QWidget*>(w); }
-inline WindowRef windowRef(QWidget* w) { return reinterpret_cast<WindowRef>(w); }
-inline QWidget* widget(ControlRef c) { return reinterpret_cast<QWidget*>(c); }
-inline ControlRef controlRef(QWidget* w) { return reinterpret_cast<ControlRef>(w); }
-inline QMenu* menu(MenuRef m) { return reinterpret_cast<QMenu*>(m); }
-inline MenuRef menuRef(QMenu* m) { return reinterpret_cast<MenuRef>(m); }
+inline QWidget* widget(WindowRef w) {
+    return reinterpret_cast<QWidget*>(w);
+}
+inline WindowRef windowRef(QWidget* w) {
+    return reinterpret_cast<WindowRef>(w);
+}
+inline QWidget* widget(ControlRef c) {
+    return reinterpret_cast<QWidget*>(c);
+}
+inline ControlRef controlRef(QWidget* w) {
+    return reinterpret_cast<ControlRef>(w);
+}
+inline QMenu* menu(MenuRef m) {
+    return reinterpret_cast<QMenu*>(m);
+}
+inline MenuRef menuRef(QMenu* m) {
+    return reinterpret_cast<MenuRef>(m);
+}
 
 QString toQString(CFStringRef s);
 CFStringRef fromQString(const QString& s);
@@ -39,8 +51,8 @@ bool isToolboxWindow(const QObject* w);
 QWidget* ownerWindow(QWidget* control);
 
 // Event dispatch (PlatformCarbonEvents.cpp).
-EventTargetRef targetFor(QObject* owner);    // created on first use
-void dropTargetsOf(QObject* owner);          // the object's target and its handlers go
+EventTargetRef targetFor(QObject* owner); // created on first use
+void dropTargetsOf(QObject* owner);       // the object's target and its handlers go
 OSStatus sendControlEvent(QWidget* control, UInt32 eventClass, UInt32 eventKind);
 OSStatus sendWindowEvent(QWidget* window, UInt32 eventClass, UInt32 eventKind);
 OSStatus sendCommandToApplication(MenuCommand command, QMenu* menu, MenuItemIndex index);
@@ -57,9 +69,9 @@ QWidget* loadNib(IBNibRef nib);
 void adoptWindow(QWidget* window);
 
 // Menus (PlatformMenus.cpp / PlatformApp.cpp).
-QWidget* menuBarWidget();                    // null before SetMenuBarFromNib
-void hookMenuAction(QAction* action);        // a chosen item sends its command
-QList<QAction*> menuBarCommandActions();     // every command item, for windows' shortcuts
+QWidget* menuBarWidget();                // null before SetMenuBarFromNib
+void hookMenuAction(QAction* action);    // a chosen item sends its command
+QList<QAction*> menuBarCommandActions(); // every command item, for windows' shortcuts
 
 // Theme fonts; false for an unknown id.
 bool themeFont(ThemeFontID id, QFont* out);

@@ -91,21 +91,21 @@ enum : UInt32 {
     kEventClassMenu = fourCC("menu"),
     kEventClassApplication = fourCC("appl"),
 
-    kEventCommandProcess = 1,       // a menu command or a simulated command
-    kEventCommandUpdateStatus = 2,  // accepted by InstallEventHandler, never sent
-    kEventControlHit = 1,           // a button (or the icon) was pressed
-    kEventControlDraw = 4,          // accepted, never sent: Qt paints controls itself
-    kEventControlActivate = 9,      // a control became active (enabled)
-    kEventControlDeactivate = 10,   // a control became inactive
+    kEventCommandProcess = 1,      // a menu command or a simulated command
+    kEventCommandUpdateStatus = 2, // accepted by InstallEventHandler, never sent
+    kEventControlHit = 1,          // a button (or the icon) was pressed
+    kEventControlDraw = 4,         // accepted, never sent: Qt paints controls itself
+    kEventControlActivate = 9,     // a control became active (enabled)
+    kEventControlDeactivate = 10,  // a control became inactive
     kEventRawKeyDown = 1,
     kEventRawKeyUp = 3,
-    kEventMenuBeginTracking = 1,    // a menu is about to open
-    kEventWindowUpdate = 1,         // accepted, never sent
-    kEventWindowDrawContent = 2,    // accepted, never sent
+    kEventMenuBeginTracking = 1, // a menu is about to open
+    kEventWindowUpdate = 1,      // accepted, never sent
+    kEventWindowDrawContent = 2, // accepted, never sent
     kEventWindowActivated = 5,
     kEventWindowDeactivated = 6,
     kEventWindowBoundsChanged = 27,
-    kEventWindowCursorChange = 40,  // accepted, never sent
+    kEventWindowCursorChange = 40, // accepted, never sent
     kEventWindowClose = 72,
 };
 
@@ -150,8 +150,8 @@ enum : OSType {
 
 // Control data tags.
 enum : ResType {
-    kControlStaticTextTextTag = fourCC("text"),     // raw Mac Roman bytes
-    kControlStaticTextCFStringTag = fourCC("cfst"), // a CFStringRef, copied both ways
+    kControlStaticTextTextTag = fourCC("text"),       // raw Mac Roman bytes
+    kControlStaticTextCFStringTag = fourCC("cfst"),   // a CFStringRef, copied both ways
     kControlStaticTextTextHeightTag = fourCC("thei"), // SInt16 pixels, text wrapped to width
     kControlEditTextTextTag = kControlStaticTextTextTag,
     kControlEditTextCFStringTag = kControlStaticTextCFStringTag,

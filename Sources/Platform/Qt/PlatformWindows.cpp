@@ -38,11 +38,11 @@ namespace {
 // A dialog whose Escape (and Ctrl+period) presses the window's cancel button, if it has one,
 // instead of hiding the dialog: windows only go through HideWindow and DisposeWindow.
 class ToolboxDialog : public QDialog {
-public:
+  public:
     using QDialog::QDialog;
     void reject() override;
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* e) override {
         if (e->key() == Qt::Key_Period && (e->modifiers() & Qt::ControlModifier)) {
             reject();
@@ -53,7 +53,7 @@ protected:
 };
 
 class ToolboxLoader : public QUiLoader {
-public:
+  public:
     QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override {
         if (className == "QDialog") {
             auto* d = new ToolboxDialog(parent);
@@ -76,7 +76,7 @@ struct PortOp {
 };
 
 class PortOverlay : public QWidget {
-public:
+  public:
     explicit PortOverlay(QWidget* parent) : QWidget(parent) {
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setAttribute(Qt::WA_NoSystemBackground);
@@ -84,7 +84,7 @@ public:
     }
     std::vector<PortOp> ops;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         for (const PortOp& op : ops) {
@@ -106,7 +106,7 @@ protected:
 };
 
 class EventBridge : public QObject {
-public:
+  public:
     bool eventFilter(QObject* obj, QEvent* e) override;
 };
 
@@ -235,7 +235,8 @@ bool EventBridge::eventFilter(QObject* obj, QEvent* e) {
             break;
         case QEvent::Move:
         case QEvent::Resize:
-            if (w->isVisible()) qtb::sendWindowEvent(w, kEventClassWindow, kEventWindowBoundsChanged);
+            if (w->isVisible())
+                qtb::sendWindowEvent(w, kEventClassWindow, kEventWindowBoundsChanged);
             if (e->type() == QEvent::Resize)
                 if (PortOverlay* o = overlayOf(w, false)) o->setGeometry(w->rect());
             break;
@@ -319,11 +320,13 @@ OSStatus qtb::defaultWindowClose(QWidget* window) {
     // that offers exactly one button is answered with that one. Otherwise it stays.
     auto it = gCancelButton.find(window);
     QAbstractButton* target = nullptr;
-    if (it != gCancelButton.end() && it->second) target = qobject_cast<QAbstractButton*>(it->second.data());
+    if (it != gCancelButton.end() && it->second)
+        target = qobject_cast<QAbstractButton*>(it->second.data());
     if (!target) {
         QList<QAbstractButton*> shown;
         for (QAbstractButton* b : window->findChildren<QAbstractButton*>())
-            if (b->window() == window && !b->isHidden() && qobject_cast<QPushButton*>(b)) shown << b;
+            if (b->window() == window && !b->isHidden() && qobject_cast<QPushButton*>(b))
+                shown << b;
         if (shown.size() == 1) target = shown.front();
     }
     if (target && !target->isHidden() && target->isEnabled()) target->click();
@@ -358,7 +361,8 @@ void DisposeWindow(WindowRef window) {
     if (!qtb::isToolboxWindow(w)) return;
     forget(w);
     qtb::dropTargetsOf(w);
-    for (QWidget* c : w->findChildren<QWidget*>()) qtb::dropTargetsOf(c);
+    for (QWidget* c : w->findChildren<QWidget*>())
+        qtb::dropTargetsOf(c);
     w->hide();
     w->deleteLater();
 }
@@ -376,9 +380,12 @@ CFStringRef CopyWindowTitleAsCFString(WindowRef window) {
 OSStatus GetWindowBounds(WindowRef window, WindowRegionCode region, Rect* outRect) {
     if (!window || !outRect) return paramErr;
     QWidget* w = qtb::widget(window);
-    if (region == kWindowStructureRgn) *outRect = toRect(w->frameGeometry());
-    else if (region == kWindowContentRgn) *outRect = toRect(QRect(w->mapToGlobal(QPoint(0, 0)), w->size()));
-    else return paramErr;
+    if (region == kWindowStructureRgn)
+        *outRect = toRect(w->frameGeometry());
+    else if (region == kWindowContentRgn)
+        *outRect = toRect(QRect(w->mapToGlobal(QPoint(0, 0)), w->size()));
+    else
+        return paramErr;
     return noErr;
 }
 
@@ -400,7 +407,8 @@ void ShowWindow(WindowRef window) {
         gPlaced.insert(w);
         if (QScreen* s = QGuiApplication::primaryScreen()) {
             QRect a = s->availableGeometry();
-            w->move(a.left() + (a.width() - w->width()) / 2, a.top() + (a.height() - w->height()) / 3);
+            w->move(a.left() + (a.width() - w->width()) / 2,
+                    a.top() + (a.height() - w->height()) / 3);
         }
     }
     w->show();
@@ -445,7 +453,8 @@ OSStatus GetWindowProperty(WindowRef window, PropertyCreator creator, PropertyTa
     auto p = w->second.find({creator, tag});
     if (p == w->second.end()) return errWindowPropertyNotFound;
     if (actualSize) *actualSize = p->second.size();
-    if (buffer && bufferSize) std::memcpy(buffer, p->second.data(), std::min<ByteCount>(bufferSize, p->second.size()));
+    if (buffer && bufferSize)
+        std::memcpy(buffer, p->second.data(), std::min<ByteCount>(bufferSize, p->second.size()));
     return noErr;
 }
 
@@ -639,10 +648,16 @@ OSStatus DrawThemeTextBox(CFStringRef text, ThemeFontID font, ThemeDrawState sta
     QFont f;
     if (!text || !box || !qtb::themeFont(font, &f)) return paramErr;
     if (!gPort) return errInvalidWindowRef;
-    int align = just == teCenter ? Qt::AlignHCenter : just == teFlushRight ? Qt::AlignRight : Qt::AlignLeft;
-    PortOp op{PortOp::text, qRect(*box), qtb::toQString(text), f,
+    int align = just == teCenter       ? Qt::AlignHCenter
+                : just == teFlushRight ? Qt::AlignRight
+                                       : Qt::AlignLeft;
+    PortOp op{PortOp::text,
+              qRect(*box),
+              qtb::toQString(text),
+              f,
               align | Qt::AlignTop | (wrapToWidth ? int(Qt::TextWordWrap) : 0),
-              Qt::gray, {}};
+              Qt::gray,
+              {}};
     if (state == kThemeStateActive) {
         RGBColor c;
         GetForeColor(&c);

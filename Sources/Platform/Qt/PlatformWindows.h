@@ -83,8 +83,7 @@ WindowRef GetDialogWindow(DialogPtr dialog);
 OSStatus GetDialogItemAsControl(DialogPtr dialog, SInt16 item, ControlRef* outControl);
 // The item's kind (0), control and window-local bounds; each output may be null. A missing
 // item leaves the outputs untouched.
-void GetDialogItem(DialogPtr dialog, SInt16 item, SInt16* itemType, Handle* itemHandle,
-                   Rect* box);
+void GetDialogItem(DialogPtr dialog, SInt16 item, SInt16* itemType, Handle* itemHandle, Rect* box);
 
 // Drawing. SetPortWindowPort makes the window the target of the drawing calls below, which
 // paint over the window's controls and stay until erased (the window keeps what was drawn).

@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 
@@ -115,6 +116,14 @@ TEST_F(EventPump, EventsOutsideTheMaskStayQueued) {
     ASSERT_TRUE(GetNextEvent(keyDownMask, &event));
     EXPECT_EQ(event.message & charCodeMask, UInt32('c'));
     EXPECT_FALSE(GetNextEvent(keyDownMask, &event));
+}
+
+TEST_F(EventPump, AWaitWithSleepTakesInputThatArrivesMeanwhile) {
+    QTimer::singleShot(20, button, [this] { sendKey(Qt::Key_Z, Qt::NoModifier, "z"); });
+    EventRecord event;
+    ASSERT_TRUE(WaitNextEvent(keyDownMask, &event, 600, nullptr));
+    EXPECT_EQ(event.what, keyDown);
+    EXPECT_EQ(event.message & charCodeMask, UInt32('z'));
 }
 
 namespace {

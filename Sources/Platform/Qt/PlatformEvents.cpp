@@ -86,9 +86,13 @@ UInt8 charCodeOf(const QKeyEvent* key) {
     return 0;
 }
 
+// The loop of a WaitNextEvent that sleeps until input comes, if one runs.
+QEventLoop* waitingLoop = nullptr;
+
 void push(const EventRecord& record) {
     if (queue.size() >= kQueueLimit) queue.pop_front();
     queue.push_back(record);
+    if (waitingLoop) waitingLoop->quit();
 }
 
 bool isInputPress(QEvent::Type t) {
@@ -200,12 +204,14 @@ Boolean WaitNextEvent(EventMask eventMask, EventRecord* event, UInt32 sleep, Rgn
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     if (takeEvent(eventMask, event)) return true;
     if (sleep) {
-        QDeadlineTimer deadline(ticksToMilliseconds(sleep));
-        while (!deadline.hasExpired()) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents,
-                                            int(std::max<qint64>(deadline.remainingTime(), 1)));
-            if (takeEvent(eventMask, event)) return true;
-        }
+        // Sleep in the toolkit's loop until the time is up or input arrives.
+        QEventLoop loop;
+        QTimer::singleShot(ticksToMilliseconds(sleep), &loop, &QEventLoop::quit);
+        QEventLoop* outer = waitingLoop;
+        waitingLoop = &loop;
+        loop.exec();
+        waitingLoop = outer;
+        if (takeEvent(eventMask, event)) return true;
     }
     fillNull(event);
     return false;

@@ -10,7 +10,9 @@
 namespace {
 
 std::time_t fixedNow = 0;
-std::time_t fixedSource() { return fixedNow; }
+std::time_t fixedSource() {
+    return fixedNow;
+}
 
 struct ZoneCase {
     const char* tz;
@@ -22,11 +24,11 @@ struct ZoneCase {
 TEST(Clock, DateTimeIsLocalSecondsSince1904) {
     // POSIX zone rules, so the test needs no zone database.
     const ZoneCase cases[] = {
-        {"UTC0", 0},                               // 1970-01-01 00:00:00
-        {"EST5EDT,M3.2.0,M11.1.0", 1700000000},    // winter: UTC-5
-        {"EST5EDT,M3.2.0,M11.1.0", 1690000000},    // summer: UTC-4
+        {"UTC0", 0},                                // 1970-01-01 00:00:00
+        {"EST5EDT,M3.2.0,M11.1.0", 1700000000},     // winter: UTC-5
+        {"EST5EDT,M3.2.0,M11.1.0", 1690000000},     // summer: UTC-4
         {"CET-1CEST,M3.5.0,M10.5.0/3", 1719792000}, // 2024-07-01 in summer time: UTC+2
-        {"UTC0", 2082844799},                      // 2035-12-31 23:59:59: late in the 32-bit range
+        {"UTC0", 2082844799},                       // 2035-12-31 23:59:59: late in the 32-bit range
     };
     std::string saved = std::getenv("TZ") ? std::getenv("TZ") : "";
     setTickSourceForTesting(nullptr);
@@ -53,8 +55,10 @@ TEST(Clock, DateTimeIsLocalSecondsSince1904) {
         EXPECT_EQ(SInt64(secs), SInt64(c.instant) + local.tm_gmtoff + 2082844800LL);
     }
     setUnixTimeSourceForTesting(nullptr);
-    if (saved.empty()) unsetenv("TZ");
-    else setenv("TZ", saved.c_str(), 1);
+    if (saved.empty())
+        unsetenv("TZ");
+    else
+        setenv("TZ", saved.c_str(), 1);
     tzset();
 }
 

@@ -19,7 +19,7 @@ char name[] = "event-pump-test";
 char* argv[] = {name, nullptr};
 
 class EventPump : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         if (!QApplication::instance()) new QApplication(argc, argv);
     }
@@ -35,12 +35,12 @@ protected:
     void postClick() {
         QPointF inside(10, 10);
         QPointF global = button->mapToGlobal(inside);
-        QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonPress, inside, global,
-                                                            Qt::LeftButton, Qt::LeftButton,
+        QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonPress, inside,
+                                                            global, Qt::LeftButton, Qt::LeftButton,
                                                             Qt::NoModifier));
-        QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonRelease, inside, global,
-                                                            Qt::LeftButton, Qt::NoButton,
-                                                            Qt::NoModifier));
+        QCoreApplication::postEvent(button,
+                                    new QMouseEvent(QEvent::MouseButtonRelease, inside, global,
+                                                    Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
     }
     void sendKey(int key, Qt::KeyboardModifiers mods, const QString& text) {
         QKeyEvent press(QEvent::KeyPress, key, mods, text);
@@ -83,8 +83,9 @@ TEST_F(EventPump, GetCharAnswersKeysClicksAndTimeOuts) {
                       Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(button, &press);
     EXPECT_EQ(getChar(1000), -128);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), button->mapToGlobal(QPointF(5, 5)),
-                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5),
+                        button->mapToGlobal(QPointF(5, 5)), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
     QCoreApplication::sendEvent(button, &release);
     EXPECT_EQ(getModifiers(btnState), short(btnState)); // no button held any more
 
@@ -128,7 +129,9 @@ TEST_F(EventPump, AWaitWithSleepTakesInputThatArrivesMeanwhile) {
 
 namespace {
 int timerFired = 0;
-void onTimer(CFRunLoopTimerRef, void*) { ++timerFired; }
+void onTimer(CFRunLoopTimerRef, void*) {
+    ++timerFired;
+}
 } // namespace
 
 TEST_F(EventPump, ScheduledTimerFiresOnceOnThisThread) {
@@ -137,9 +140,11 @@ TEST_F(EventPump, ScheduledTimerFiresOnceOnThisThread) {
     EXPECT_EQ(timerFired, 0); // not before the event loop runs
     QElapsedTimer clock;
     clock.start();
-    while (timerFired == 0 && clock.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    while (timerFired == 0 && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     EXPECT_EQ(timerFired, 1);
-    for (int i = 0; i < 10; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    for (int i = 0; i < 10; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_EQ(timerFired, 1);
 }
 

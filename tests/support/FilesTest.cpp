@@ -174,13 +174,15 @@ TEST(FileReferences, CreatedFilesKeepTypeAndCreatorAndRefuseBadNames) {
     info.finderInfo.fileType = fourCC("TEXT");
     info.finderInfo.fileCreator = fourCC("ttxt");
     FSRef made{};
-    ASSERT_EQ(FSCreateFileUnicode(&folder, 3, name, kFSCatInfoFinderInfo, &info, &made, nullptr), noErr);
+    ASSERT_EQ(FSCreateFileUnicode(&folder, 3, name, kFSCatInfoFinderInfo, &info, &made, nullptr),
+              noErr);
     EXPECT_EQ(pathOf(made), (tmp.path / "log").string());
     EXPECT_EQ(FSCreateFileUnicode(&folder, 3, name, 0, nullptr, &made, nullptr), dupFNErr);
 
     if (extendedAttributesWork(tmp.path)) {
         FSCatalogInfo read{};
-        ASSERT_EQ(FSGetCatalogInfo(&made, kFSCatInfoFinderInfo, &read, nullptr, nullptr, nullptr), noErr);
+        ASSERT_EQ(FSGetCatalogInfo(&made, kFSCatInfoFinderInfo, &read, nullptr, nullptr, nullptr),
+                  noErr);
         EXPECT_EQ(read.finderInfo.fileType, fourCC("TEXT"));
         EXPECT_EQ(read.finderInfo.fileCreator, fourCC("ttxt"));
     }
@@ -204,8 +206,10 @@ TEST(FileReferences, PreferencesFolderIsMadeWhenMissing) {
     EXPECT_EQ(pathOf(ref), (tmp.path / "config" / "Quillon Updater").string());
     EXPECT_TRUE(fs::is_directory(tmp.path / "config" / "Quillon Updater"));
     EXPECT_EQ(FSFindFolder(kOnAppropriateDisk, fourCC("desk"), true, &ref), fnfErr);
-    if (saved.empty()) unsetenv("XDG_CONFIG_HOME");
-    else setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    if (saved.empty())
+        unsetenv("XDG_CONFIG_HOME");
+    else
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
 }
 
 TEST(ResourceFiles, BuiltBundle) {
@@ -215,7 +219,8 @@ TEST(ResourceFiles, BuiltBundle) {
     EXPECT_EQ(pathOf(ref), fs::canonical(QUILLON_BUNDLE_RESOURCES).string());
     ASSERT_TRUE(getResourceFileFSRef(*PStr("Tarvo_Firmware.txt"), &ref));
     FSCatalogInfo info{};
-    ASSERT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoGettableInfo, &info, nullptr, nullptr, nullptr), noErr);
+    ASSERT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoGettableInfo, &info, nullptr, nullptr, nullptr),
+              noErr);
     EXPECT_GT(info.dataLogicalSize, 0u);
     EXPECT_TRUE(getResourceFileFSRef(*PStr("Tarvo_Download.dat"), &ref));
     setMainExecutablePathForTesting("");
@@ -249,14 +254,17 @@ TEST(ResourceFiles, CreateFileWithAndWithoutReplace) {
     writeFile(tmp.path / "prefs.plist", "keep me");
     FSRef ref{};
 
-    EXPECT_EQ(FSCreateFile(&folder, *PStr("prefs.plist"), fourCC("TEXT"), fourCC("ttxt"), &ref, false),
-              dupFNErr);
-    ASSERT_EQ(FSCreateFile(&folder, *PStr("prefs.plist"), fourCC("TEXT"), fourCC("ttxt"), &ref, true),
-              noErr);
+    EXPECT_EQ(
+        FSCreateFile(&folder, *PStr("prefs.plist"), fourCC("TEXT"), fourCC("ttxt"), &ref, false),
+        dupFNErr);
+    ASSERT_EQ(
+        FSCreateFile(&folder, *PStr("prefs.plist"), fourCC("TEXT"), fourCC("ttxt"), &ref, true),
+        noErr);
     EXPECT_EQ(pathOf(ref), (tmp.path / "prefs.plist").string());
     EXPECT_EQ(readFile(tmp.path / "prefs.plist"), "keep me");
 
-    ASSERT_EQ(FSCreateFile(&folder, *PStr("new.txt"), fourCC("TEXT"), fourCC("ttxt"), &ref, false), noErr);
+    ASSERT_EQ(FSCreateFile(&folder, *PStr("new.txt"), fourCC("TEXT"), fourCC("ttxt"), &ref, false),
+              noErr);
     EXPECT_TRUE(fs::exists(tmp.path / "new.txt"));
 
     HFSUniStr255 uname{3, {u'u', u'n', u'i'}};
@@ -265,7 +273,8 @@ TEST(ResourceFiles, CreateFileWithAndWithoutReplace) {
               paramErr);
     EXPECT_EQ(FSCreateFile(&folder, *PStr("x"), 0, 0, nullptr, false), paramErr);
     EXPECT_EQ(FSCreateFile(nullptr, &uname, 0, 0, &ref, false), paramErr);
-    EXPECT_EQ(FSCreateFile(&folder, static_cast<HFSUniStr255*>(nullptr), 0, 0, &ref, true), paramErr);
+    EXPECT_EQ(FSCreateFile(&folder, static_cast<HFSUniStr255*>(nullptr), 0, 0, &ref, true),
+              paramErr);
     EXPECT_EQ(FSCreateFile(&folder, &uname, 0, 0, nullptr, true), paramErr);
     EXPECT_FALSE(fs::exists(tmp.path / "x"));
     EXPECT_FALSE(fs::exists(tmp.path / "uni"));
@@ -274,7 +283,8 @@ TEST(ResourceFiles, CreateFileWithAndWithoutReplace) {
 // The caches live for the whole process, so one test walks them in order.
 TEST(ResourceFiles, AppAndBundleReferencesAreCachedAfterTheFirstSuccess) {
     TempDir tmp;
-    setMainExecutablePathForTesting((tmp.path / "gone" / "X.app" / "Contents" / "MacOS" / "X").string());
+    setMainExecutablePathForTesting(
+        (tmp.path / "gone" / "X.app" / "Contents" / "MacOS" / "X").string());
     EXPECT_EQ(getAppRef(), nullptr);
     EXPECT_EQ(getBundleRef(), nullptr);
 
@@ -303,8 +313,9 @@ TEST(Dialogs, AnswersComeBackAsSpecifications) {
     ASSERT_EQ(FSPathMakeSpec((tmp.path / "old.log").c_str(), &spec), noErr);
 
     setNavDialogAnswerForTesting(true, (tmp.path / "saved.log").string());
-    ASSERT_EQ(navSaveFile(*PStr("Save Log"), *PStr("Where to?"), fourCC("TEXT"), fourCC("ttxt"), &spec),
-              noErr);
+    ASSERT_EQ(
+        navSaveFile(*PStr("Save Log"), *PStr("Where to?"), fourCC("TEXT"), fourCC("ttxt"), &spec),
+        noErr);
     NavDialogRequest asked = platformLastNavDialogForTesting();
     EXPECT_TRUE(asked.save);
     EXPECT_EQ(asked.title, "Save Log");

@@ -34,10 +34,12 @@ Boolean recordWait(EventMask mask, EventRecord* event, UInt32 sleep) {
     return false;
 }
 
-void recordFlush(EventMask mask) { flushes.push_back(mask); }
+void recordFlush(EventMask mask) {
+    flushes.push_back(mask);
+}
 
 class Timing : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         tenths = 1000000; // tick 100000, at the start of a tick
         waits.clear();
@@ -67,12 +69,12 @@ TEST_F(Timing, DelaysWaitWholeTicks) {
         UInt64 ticks;
     };
     const Case cases[] = {
-        {"delayMS", delayMS, 15, 0},       {"delayMS", delayMS, 16, 1},
-        {"delayMS", delayMS, 31, 1},       {"delayMS", delayMS, 1000, 62},
-        {"delayMS", delayMS, 0, 0},        {"delayMS", delayMS, -100, 0},
-        {"delayTicks", delayTicks, 1, 1},  {"delayTicks", delayTicks, 7, 7},
-        {"delayTicks", delayTicks, 8, 8},  {"delayTicks", delayTicks, 30, 30},
-        {"delayTicks", delayTicks, 0, 0},  {"delayTicks", delayTicks, -5, 0},
+        {"delayMS", delayMS, 15, 0},      {"delayMS", delayMS, 16, 1},
+        {"delayMS", delayMS, 31, 1},      {"delayMS", delayMS, 1000, 62},
+        {"delayMS", delayMS, 0, 0},       {"delayMS", delayMS, -100, 0},
+        {"delayTicks", delayTicks, 1, 1}, {"delayTicks", delayTicks, 7, 7},
+        {"delayTicks", delayTicks, 8, 8}, {"delayTicks", delayTicks, 30, 30},
+        {"delayTicks", delayTicks, 0, 0}, {"delayTicks", delayTicks, -5, 0},
     };
     for (const Case& c : cases) {
         tenths = 1000000;
@@ -109,8 +111,8 @@ TEST_F(Timing, IdleTicksYieldsInIntervalsAndFlushesInput) {
         size_t passes;
     };
     // Each pass is a yield of `interval` ticks and a wait of as many.
-    const Case cases[] = {{3, 1, 2}, {19, 1, 10}, {20, 1, 10}, {40, 2, 10}, {120, 6, 10},
-                          {0, 0, 0}, {-5, 0, 0}};
+    const Case cases[] = {{3, 1, 2},    {19, 1, 10}, {20, 1, 10}, {40, 2, 10},
+                          {120, 6, 10}, {0, 0, 0},   {-5, 0, 0}};
     for (const Case& c : cases) {
         waits.clear();
         flushes.clear();
@@ -136,9 +138,9 @@ TEST(Numbers, StrToNumTable) {
         long value;
     };
     const Case cases[] = {
-        {"123", 123},  {"-42", -42}, {"0x1F", 31},   {"0x1f", 31},  {"-0x10", -16},
-        {" 12abc", 12}, {"1A", 1},    {"12-3", -123}, {"0X10", 0},   {"abc", 0},
-        {"10x5", 10},  {"", 0},      {"x10", 10},     {"4294967295", -1},
+        {"123", 123},   {"-42", -42}, {"0x1F", 31},   {"0x1f", 31},       {"-0x10", -16},
+        {" 12abc", 12}, {"1A", 1},    {"12-3", -123}, {"0X10", 0},        {"abc", 0},
+        {"10x5", 10},   {"", 0},      {"x10", 10},    {"4294967295", -1},
     };
     for (const Case& c : cases) {
         unsigned char p[256];

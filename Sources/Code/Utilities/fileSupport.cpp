@@ -17,8 +17,8 @@ bool getResourceFileFSRef(const unsigned char* fileName, FSRef* ref) {
         std::memcpy(name, fileName, size_t(fileName[0]) + 1);
         for (int i = 1; i <= name[0]; ++i)
             if (name[i] == ':') name[i] = '/';
-        CFStringRef component = CFStringCreateWithPascalString(kCFAllocatorDefault, name,
-                                                               kCFStringEncodingMacRoman);
+        CFStringRef component =
+            CFStringCreateWithPascalString(kCFAllocatorDefault, name, kCFStringEncodingMacRoman);
         if (component) {
             CFURLRef fileURL =
                 CFURLCreateCopyAppendingPathComponent(kCFAllocatorDefault, url, component, false);
@@ -61,7 +61,8 @@ FSRef* getBundleRef() {
         if (!app) return nullptr;
         OSErr err = FSGetCatalogInfo(app, kFSCatInfoNone, nullptr, nullptr, nullptr, &bundleRef);
         for (int level = 2; level <= 4 && err == noErr; ++level)
-            err = FSGetCatalogInfo(&bundleRef, kFSCatInfoNone, nullptr, nullptr, nullptr, &bundleRef);
+            err =
+                FSGetCatalogInfo(&bundleRef, kFSCatInfoNone, nullptr, nullptr, nullptr, &bundleRef);
         if (err == noErr) theRef = &bundleRef;
     }
     return theRef;
@@ -81,8 +82,8 @@ OSErr FSCreateFile(const FSRef* pref, HFSUniStr255* uname, OSType type, OSType c
     FSCatalogInfo info{};
     info.finderInfo.fileType = type;
     info.finderInfo.fileCreator = creator;
-    OSErr err = FSCreateFileUnicode(pref, uname->length, uname->unicode, kFSCatInfoFinderInfo, &info,
-                                    ref, nullptr);
+    OSErr err = FSCreateFileUnicode(pref, uname->length, uname->unicode, kFSCatInfoFinderInfo,
+                                    &info, ref, nullptr);
     if (err == dupFNErr && replace)
         err = FSMakeFSRefUnicode(pref, uname->length, uname->unicode, 0, ref);
     return err;
@@ -93,7 +94,8 @@ void navEvtProc(NavEventCallbackMessage, NavCBRecPtr, void*) {}
 namespace {
 
 CFStringRef copyPascal(const unsigned char* text) {
-    return text ? CFStringCreateWithPascalString(kCFAllocatorDefault, text, kCFStringEncodingMacRoman)
+    return text ? CFStringCreateWithPascalString(kCFAllocatorDefault, text,
+                                                 kCFStringEncodingMacRoman)
                 : nullptr;
 }
 

@@ -18,12 +18,15 @@ void napBriefly() {
 }
 
 void waitUntilTick(UInt32 end) {
-    while (TickCount() < end) napBriefly();
+    while (TickCount() < end)
+        napBriefly();
 }
 
 } // namespace
 
-unsigned long getTicks() { return TickCount(); }
+unsigned long getTicks() {
+    return TickCount();
+}
 
 unsigned long getTime() {
     UInt32 secs = 0;
@@ -74,7 +77,9 @@ UInt64 getMicroseconds() {
     return (UInt64(us.hi) << 32) + us.lo;
 }
 
-UInt64 getMiliseconds() { return (getMicroseconds() + 500) / 1000; }
+UInt64 getMiliseconds() {
+    return (getMicroseconds() + 500) / 1000;
+}
 
 void delayUS(long microseconds) {
     if (microseconds <= 0) return;
@@ -115,16 +120,22 @@ GrafPtr getPort() {
     return port;
 }
 
-CGrafPtr getCPort() { return getPort(); }
+CGrafPtr getCPort() {
+    return getPort();
+}
 
-void backColor(short val) { backColor(val, val, val); }
+void backColor(short val) {
+    backColor(val, val, val);
+}
 
 void backColor(short red, short green, short blue) {
     RGBColor c{UInt16(red), UInt16(green), UInt16(blue)};
     RGBBackColor(&c);
 }
 
-void foreColor(short val) { foreColor(val, val, val); }
+void foreColor(short val) {
+    foreColor(val, val, val);
+}
 
 void foreColor(short red, short green, short blue) {
     RGBColor c{UInt16(red), UInt16(green), UInt16(blue)};
@@ -154,9 +165,12 @@ long strToNum(const unsigned char* str) {
             continue;
         }
         int digit = -1;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (radix == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-        else if (radix == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (radix == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else if (radix == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
         if (digit < 0) {
             if (started) break;
             continue;

@@ -24,7 +24,9 @@ std::string mainBundleResourcesPath() {
     return (contents / "Resources").string();
 }
 
-void setMainExecutablePathForTesting(const std::string& path) { testExecutablePath = path; }
+void setMainExecutablePathForTesting(const std::string& path) {
+    testExecutablePath = path;
+}
 
 CFBundleRef CFBundleGetMainBundle() {
     // Made once and never freed: callers do not own it, and a stray CFRelease must not
@@ -41,7 +43,8 @@ CFURLRef platformURLCreateWithPath(const std::string& absolutePath, Boolean isDi
     if (absolutePath.empty() || absolutePath[0] != '/') return nullptr;
     auto* url = new PlatformURL;
     url->path = absolutePath;
-    while (url->path.size() > 1 && url->path.back() == '/') url->path.pop_back();
+    while (url->path.size() > 1 && url->path.back() == '/')
+        url->path.pop_back();
     url->isDirectory = isDirectory;
     return url;
 }

@@ -25,7 +25,7 @@ struct PlatformBundle : PlatformObject {};
 using CFBundleRef = PlatformBundle*;
 
 struct PlatformURL : PlatformObject {
-    std::string path;  // absolute, without a trailing '/' (except the root folder)
+    std::string path; // absolute, without a trailing '/' (except the root folder)
     bool isDirectory = false;
 };
 using CFURLRef = const PlatformURL*;

@@ -71,5 +71,9 @@ CFAbsoluteTime CFAbsoluteTimeGetCurrent() {
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9 - kSeconds1970To2001;
 }
 
-void setTickSourceForTesting(UInt32 (*source)()) { tickSource.store(source); }
-void setUnixTimeSourceForTesting(std::time_t (*source)()) { unixTimeSource.store(source); }
+void setTickSourceForTesting(UInt32 (*source)()) {
+    tickSource.store(source);
+}
+void setUnixTimeSourceForTesting(std::time_t (*source)()) {
+    unixTimeSource.store(source);
+}

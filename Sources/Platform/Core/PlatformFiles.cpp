@@ -33,11 +33,11 @@ struct RefBody {
 static_assert(sizeof(RefBody) <= sizeof(FSRef));
 
 std::mutex tableMutex;
-std::vector<std::string> slots;                      // canonical path per slot
-std::unordered_map<std::string, UInt32> slotByPath;  // and back
-std::vector<UInt64> volumes;                         // st_dev per volume number -1, -2, ...
-std::map<std::pair<SInt16, UInt32>, std::string> folders;  // (vRefNum, parID) -> folder path
-std::map<std::pair<std::string, std::string>, std::string> cutNames;  // (folder, spec name) -> name
+std::vector<std::string> slots;                           // canonical path per slot
+std::unordered_map<std::string, UInt32> slotByPath;       // and back
+std::vector<UInt64> volumes;                              // st_dev per volume number -1, -2, ...
+std::map<std::pair<SInt16, UInt32>, std::string> folders; // (vRefNum, parID) -> folder path
+std::map<std::pair<std::string, std::string>, std::string> cutNames; // (folder, spec name) -> name
 
 #ifdef __APPLE__
 const char* const kFinderInfoAttribute = "com.apple.FinderInfo";
@@ -47,15 +47,23 @@ const char* const kFinderInfoAttribute = "user.quillon.FinderInfo";
 
 OSErr errnoToStatus(int e) {
     switch (e) {
-    case ENOENT: return fnfErr;
-    case EEXIST: return dupFNErr;
+    case ENOENT:
+        return fnfErr;
+    case EEXIST:
+        return dupFNErr;
     case EACCES:
-    case EPERM: return permErr;
-    case EROFS: return wPrErr;
-    case ENOSPC: return dskFulErr;
-    case ENAMETOOLONG: return bdNamErr;
-    case ENOTDIR: return dirNFErr;
-    default: return ioErr;
+    case EPERM:
+        return permErr;
+    case EROFS:
+        return wPrErr;
+    case ENOSPC:
+        return dskFulErr;
+    case ENAMETOOLONG:
+        return bdNamErr;
+    case ENOTDIR:
+        return dirNFErr;
+    default:
+        return ioErr;
     }
 }
 
@@ -178,7 +186,8 @@ OSErr makeSpec(const std::string& folder, const std::string& name, FSSpec* spec)
 // Folder path and real name of a specification; the object itself need not exist.
 OSErr specPaths(const FSSpec* spec, std::string* folder, std::string* name) {
     if (!spec) return paramErr;
-    std::string specName(reinterpret_cast<const char*>(spec->name + 1), std::min<int>(spec->name[0], 63));
+    std::string specName(reinterpret_cast<const char*>(spec->name + 1),
+                         std::min<int>(spec->name[0], 63));
     std::lock_guard lock(tableMutex);
     if (spec->vRefNum >= 0 || size_t(-spec->vRefNum) > volumes.size()) return nsvErr;
     auto it = folders.find({spec->vRefNum, UInt32(spec->parID)});
@@ -190,7 +199,8 @@ OSErr specPaths(const FSSpec* spec, std::string* folder, std::string* name) {
     } else {
         // A Mac Roman name read as UTF-8 for the file system.
         std::u16string units;
-        for (char c : specName) units.push_back(macRomanToUnicode(UInt8(c)));
+        for (char c : specName)
+            units.push_back(macRomanToUnicode(UInt8(c)));
         CFStringRef text = platformStringCreate(units);
         *name = platformStringUTF8(text);
         CFRelease(text);
@@ -201,8 +211,8 @@ OSErr specPaths(const FSSpec* spec, std::string* folder, std::string* name) {
 // UTF-8 form of a single file name in UTF-16; false for a name no file can have.
 bool unicodeName(UniCharCount length, const UniChar* units, std::string* out) {
     if (!units || length == 0 || length > 255) return false;
-    CFStringRef text = platformStringCreate(std::u16string_view(
-        reinterpret_cast<const char16_t*>(units), length));
+    CFStringRef text =
+        platformStringCreate(std::u16string_view(reinterpret_cast<const char16_t*>(units), length));
     *out = platformStringUTF8(text);
     CFRelease(text);
     if (*out == "." || *out == "..") return false;
@@ -217,8 +227,10 @@ void readFinderInfo(const std::string& path, FileInfo* info) {
     ssize_t n = getxattr(path.c_str(), kFinderInfoAttribute, bytes, sizeof bytes);
 #endif
     if (n < 8) return;
-    info->fileType = (OSType(bytes[0]) << 24) | (OSType(bytes[1]) << 16) | (OSType(bytes[2]) << 8) | bytes[3];
-    info->fileCreator = (OSType(bytes[4]) << 24) | (OSType(bytes[5]) << 16) | (OSType(bytes[6]) << 8) | bytes[7];
+    info->fileType =
+        (OSType(bytes[0]) << 24) | (OSType(bytes[1]) << 16) | (OSType(bytes[2]) << 8) | bytes[3];
+    info->fileCreator =
+        (OSType(bytes[4]) << 24) | (OSType(bytes[5]) << 16) | (OSType(bytes[6]) << 8) | bytes[7];
 }
 
 void writeFinderInfo(const std::string& path, OSType type, OSType creator) {
@@ -284,7 +296,8 @@ OSStatus FSPathMakeRef(const UInt8* path, FSRef* ref, Boolean* isDirectory) {
 OSErr FSPathMakeSpec(const char* path, FSSpec* spec) {
     if (!path || !spec || !path[0]) return paramErr;
     std::string p = path;
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    while (p.size() > 1 && p.back() == '/')
+        p.pop_back();
     std::string folder;
     int e = 0;
     if (!canonicalPath(parentOf(p[0] == '/' ? p : "./" + p), &folder, &e)) return dirNFErr;
@@ -324,7 +337,8 @@ OSErr FSGetCatalogInfo(const FSRef* ref, FSCatalogInfoBitmap whichInfo, FSCatalo
             FSSpec spec{};
             if (makeSpec(folder, name, &spec) == noErr) {
                 if (whichInfo & kFSCatInfoVolume) catalogInfo->volume = spec.vRefNum;
-                if (whichInfo & kFSCatInfoParentDirID) catalogInfo->parentDirID = UInt32(spec.parID);
+                if (whichInfo & kFSCatInfoParentDirID)
+                    catalogInfo->parentDirID = UInt32(spec.parID);
             }
         }
         if (whichInfo & kFSCatInfoNodeID) catalogInfo->nodeID = UInt32(st.st_ino);
@@ -390,7 +404,8 @@ OSErr FSCreateFileUnicode(const FSRef* parentRef, UniCharCount nameLength, const
     if (fd < 0) return errnoToStatus(errno);
     close(fd);
     if ((whichInfo & kFSCatInfoFinderInfo) && catalogInfo)
-        writeFinderInfo(path, catalogInfo->finderInfo.fileType, catalogInfo->finderInfo.fileCreator);
+        writeFinderInfo(path, catalogInfo->finderInfo.fileType,
+                        catalogInfo->finderInfo.fileCreator);
     if (newRef && (err = makeRef(path, newRef)) != noErr) return err;
     if (newSpec && (err = makeSpec(folder, fileName, newSpec)) != noErr) return err;
     return noErr;

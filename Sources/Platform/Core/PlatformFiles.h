@@ -6,8 +6,9 @@
 // the object's device and inode. Every use checks the path again with stat(): an object that
 // vanished, or was replaced under the same path by one with another inode, gives fnfErr.
 // (A file system may hand a freed inode number to the next new file; such a replacement
-// cannot be told apart.) References stay valid for the life of the process (the table is never shrunk); the
-// same object always gets byte-identical references, so they can be compared with memcmp.
+// cannot be told apart.) References stay valid for the life of the process (the table is never
+// shrunk); the same object always gets byte-identical references, so they can be compared with
+// memcmp.
 //
 // FSSpec: vRefNum is a volume number handed out by this process for each st_dev it meets
 // (-1, -2, ... in order of first use), parID is the low 32 bits of the parent folder's inode,
@@ -63,14 +64,14 @@ struct FileInfo {
 
 // The catalog facts the modules ask for. Fields not requested by the bitmap are left zero.
 struct FSCatalogInfo {
-    UInt16 nodeFlags;          // kFSNodeIsDirectoryMask for a folder
-    SInt16 volume;             // as FSSpec::vRefNum
-    UInt32 parentDirID;        // as FSSpec::parID
-    UInt32 nodeID;             // low 32 bits of the inode
-    UInt32 contentModDate;     // local seconds since 1904
-    UInt64 dataLogicalSize;    // st_size of a file, 0 for a folder
-    UInt64 dataPhysicalSize;   // allocated bytes
-    FileInfo finderInfo;       // type and creator from the extended attribute
+    UInt16 nodeFlags;        // kFSNodeIsDirectoryMask for a folder
+    SInt16 volume;           // as FSSpec::vRefNum
+    UInt32 parentDirID;      // as FSSpec::parID
+    UInt32 nodeID;           // low 32 bits of the inode
+    UInt32 contentModDate;   // local seconds since 1904
+    UInt64 dataLogicalSize;  // st_size of a file, 0 for a folder
+    UInt64 dataPhysicalSize; // allocated bytes
+    FileInfo finderInfo;     // type and creator from the extended attribute
 };
 
 // Text encoding hint of the Unicode name calls; ignored (names are UTF-16).
@@ -131,12 +132,12 @@ enum : UInt32 { kCurrentProcess = 2 };
 // and, where it wants them, processName (a Str255 buffer) and processAppSpec.
 struct ProcessInfoRec {
     UInt32 processInfoLength;
-    StringPtr processName;         // the executable's name as a Pascal string, when not null
+    StringPtr processName; // the executable's name as a Pascal string, when not null
     ProcessSerialNumber processNumber;
-    UInt32 processType;            // 'APPL'
-    OSType processSignature;       // '????'
+    UInt32 processType;      // 'APPL'
+    OSType processSignature; // '????'
     UInt32 processMode;
-    FSSpec* processAppSpec;        // the running executable's file, when not null
+    FSSpec* processAppSpec; // the running executable's file, when not null
 };
 
 // Only the current process can be asked about: paramErr for a null record, a zero length or

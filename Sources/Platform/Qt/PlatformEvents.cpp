@@ -62,23 +62,38 @@ EventModifiers modifiersFrom(Qt::KeyboardModifiers m) {
     return bits;
 }
 
-EventModifiers currentModifiers() { return EventModifiers(keyModifiers | (buttonDown ? 0 : btnState)); }
+EventModifiers currentModifiers() {
+    return EventModifiers(keyModifiers | (buttonDown ? 0 : btnState));
+}
 
-Point pointFrom(QPointF p) { return Point{SInt16(std::lround(p.y())), SInt16(std::lround(p.x()))}; }
+Point pointFrom(QPointF p) {
+    return Point{SInt16(std::lround(p.y())), SInt16(std::lround(p.x()))};
+}
 
 UInt8 charCodeOf(const QKeyEvent* key) {
     switch (key->key()) {
-    case Qt::Key_Return: return 13;
-    case Qt::Key_Enter: return 3;
-    case Qt::Key_Tab: return 9;
-    case Qt::Key_Backspace: return 8;
-    case Qt::Key_Escape: return 27;
-    case Qt::Key_Delete: return 127;
-    case Qt::Key_Left: return 28;
-    case Qt::Key_Right: return 29;
-    case Qt::Key_Up: return 30;
-    case Qt::Key_Down: return 31;
-    default: break;
+    case Qt::Key_Return:
+        return 13;
+    case Qt::Key_Enter:
+        return 3;
+    case Qt::Key_Tab:
+        return 9;
+    case Qt::Key_Backspace:
+        return 8;
+    case Qt::Key_Escape:
+        return 27;
+    case Qt::Key_Delete:
+        return 127;
+    case Qt::Key_Left:
+        return 28;
+    case Qt::Key_Right:
+        return 29;
+    case Qt::Key_Up:
+        return 30;
+    case Qt::Key_Down:
+        return 31;
+    default:
+        break;
     }
     QString text = key->text();
     UInt8 byte = 0;
@@ -96,12 +111,13 @@ void push(const EventRecord& record) {
 }
 
 bool isInputPress(QEvent::Type t) {
-    return t == QEvent::MouseButtonPress || t == QEvent::MouseButtonDblClick || t == QEvent::KeyPress;
+    return t == QEvent::MouseButtonPress || t == QEvent::MouseButtonDblClick ||
+           t == QEvent::KeyPress;
 }
 
 // Copies input into the classic queue; eats the presses while FlushEvents discards input.
 class InputFilter : public QObject {
-public:
+  public:
     bool eventFilter(QObject* receiver, QEvent* e) override {
         QEvent::Type t = e->type();
         bool mouse = t == QEvent::MouseButtonPress || t == QEvent::MouseButtonDblClick ||
@@ -151,7 +167,9 @@ void installFilter() {
 }
 
 // As soon as an application object exists, so that no early input escapes the queue.
-void installFilterAtStartUp() { installFilter(); }
+void installFilterAtStartUp() {
+    installFilter();
+}
 Q_COREAPP_STARTUP_FUNCTION(installFilterAtStartUp)
 
 bool takeEvent(EventMask mask, EventRecord* event) {
@@ -351,7 +369,9 @@ bool answerForTesting = false;
 std::string testAnswer;
 NavDialogRequest lastRequest;
 
-QString qstring(CFStringRef s) { return QString::fromStdString(platformStringUTF8(s)); }
+QString qstring(CFStringRef s) {
+    return QString::fromStdString(platformStringUTF8(s));
+}
 
 OSStatus runFileDialog(bool save, CFStringRef title, CFStringRef message, const std::string& folder,
                        const std::string& name, std::string* path) {
@@ -402,6 +422,10 @@ void setNavDialogAnswerForTesting(bool enabled, const std::string& path) {
     testAnswer = path;
 }
 
-NavDialogRequest platformLastNavDialogForTesting() { return lastRequest; }
+NavDialogRequest platformLastNavDialogForTesting() {
+    return lastRequest;
+}
 
-NavEventUPP NewNavEventUPP(NavEventProcPtr userRoutine) { return userRoutine; }
+NavEventUPP NewNavEventUPP(NavEventProcPtr userRoutine) {
+    return userRoutine;
+}

@@ -54,8 +54,8 @@ enum : UInt32 { charCodeMask = 0x000000FF, keyCodeMask = 0x0000FF00 };
 struct EventRecord {
     EventKind what;
     UInt32 message;
-    UInt32 when;        // TickCount when the event arrived
-    Point where;        // global mouse position
+    UInt32 when; // TickCount when the event arrived
+    Point where; // global mouse position
     EventModifiers modifiers;
 };
 
@@ -163,8 +163,8 @@ NavDialogRequest platformLastNavDialogForTesting();
 using NavEventCallbackMessage = SInt32;
 struct NavCBRec;
 using NavCBRecPtr = NavCBRec*;
-using NavEventProcPtr = void (*)(NavEventCallbackMessage callBackSelector, NavCBRecPtr callBackParms,
-                                 void* callBackUD);
+using NavEventProcPtr = void (*)(NavEventCallbackMessage callBackSelector,
+                                 NavCBRecPtr callBackParms, void* callBackUD);
 using NavEventUPP = NavEventProcPtr;
 // Returns the routine itself: on this platform a routine needs no wrapping.
 NavEventUPP NewNavEventUPP(NavEventProcPtr userRoutine);

@@ -113,7 +113,7 @@ bool encodeInto(std::u16string_view s, CFStringEncoding encoding, size_t room, s
         i += encodeOne(s, i, encoding, bytes);
         if (bytes.empty()) {
             exact = false;
-            bytes = "?";
+            bytes.push_back('?'); // not `= "?"`: GCC 12 at -O2 reports a false -Wrestrict on that assignment
         }
         if (out.size() + bytes.size() > room) return false;
         out += bytes;

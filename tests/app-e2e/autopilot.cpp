@@ -44,13 +44,15 @@ QString gShots;
 int gShotCount = 0;
 int gPace = 400;
 QString gLastState;
+QString gLastShape;  // the state without its numbers: a new one is a new step worth a picture
 QElapsedTimer gClock;
 QAbstractButton* gCandidate = nullptr;
 qint64 gCandidateSince = 0;
 
 // Keeps the autopilot out of the programs the application starts (the download tool), while
-// other preloads (a time-scaling one) stay.
-__attribute__((constructor)) void leaveChildrenAlone() {
+// other preloads (a time-scaling one) stay. Done once the application starts, so that
+// wrappers in front of it (timeout, env) pass it on.
+void leaveChildrenAlone() {
     const char* preload = std::getenv("LD_PRELOAD");
     if (!preload)
         return;
@@ -100,8 +102,11 @@ void record(const QString& state, const std::vector<QWidget*>& windows) {
                      state.toUtf8().constData());
         std::fflush(gLog);
     }
-    if (gShots.isEmpty() || windows.empty())
+    QString shape = state;
+    shape.remove(QRegularExpression("[0-9]"));
+    if (gShots.isEmpty() || windows.empty() || shape == gLastShape)
         return;
+    gLastShape = shape;
     QString slug = windows.back()->windowTitle();
     slug.replace(QRegularExpression("[^A-Za-z0-9]+"), "-");
     QString name = QString("%1/%2-%3.png").arg(gShots).arg(++gShotCount, 2, 10, QChar('0')).arg(slug);
@@ -159,6 +164,7 @@ void poll() {
 }
 
 void start() {
+    leaveChildrenAlone();
     gClock.start();
     if (const char* log = std::getenv("QUILLON_AUTOPILOT_LOG"))
         gLog = std::fopen(log, "a");

@@ -4,11 +4,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <ctime>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <thread>
 #include <unistd.h>
 
@@ -16,9 +17,18 @@ namespace {
 
 struct TaskState {
     std::thread thread;
-    std::condition_variable wake;
+    int wakeFd = -1;         // written to when the prime changes or the task is removed
     SInt64 deadlineNs = -1;  // monotonic time of the next expiry, -1 when not primed
     bool removed = false;
+    ~TaskState() {
+        if (wakeFd >= 0)
+            close(wakeFd);
+    }
+    void wake() const {
+        uint64_t one = 1;
+        ssize_t ignored = write(wakeFd, &one, sizeof one);
+        (void)ignored;
+    }
 };
 
 std::mutex gLock;
@@ -32,21 +42,31 @@ SInt64 monotonicNs() {
     return SInt64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
-// The wait is cut into short slices and the deadline re-checked against the clock, so an
-// expiry never depends on how the condition variable's own timeout is measured.
-constexpr auto kSlice = std::chrono::milliseconds(50);
+// The wait is a relative one (poll), cut into short slices, and the deadline is re-checked
+// against the clock after each: an absolute deadline handed to the kernel would be measured
+// on the kernel's clock, not on the one this process reads.
+constexpr int kSliceMs = 50;
 
 void runTask(TMTask* task, std::shared_ptr<TaskState> state) {
     std::unique_lock lock(gLock);
     while (!state->removed) {
-        if (state->deadlineNs < 0) {
-            state->wake.wait(lock);
-            continue;
+        int waitMs = -1;
+        if (state->deadlineNs >= 0) {
+            SInt64 left = state->deadlineNs - monotonicNs();
+            if (left > 0)
+                waitMs = int(std::min<SInt64>((left + 999999) / 1000000, kSliceMs));
+            else
+                waitMs = 0;
         }
-        SInt64 left = state->deadlineNs - monotonicNs();
-        if (left > 0) {
-            state->wake.wait_for(lock, std::min<std::chrono::nanoseconds>(
-                                           std::chrono::nanoseconds(left), kSlice));
+        if (waitMs != 0) {
+            lock.unlock();
+            pollfd p{state->wakeFd, POLLIN, 0};
+            if (poll(&p, 1, waitMs) > 0) {
+                uint64_t count;
+                ssize_t ignored = read(state->wakeFd, &count, sizeof count);
+                (void)ignored;
+            }
+            lock.lock();
             continue;
         }
         state->deadlineNs = -1;
@@ -70,6 +90,9 @@ OSErr InstallXTimeTask(QElemPtr tmTaskPtr) {
     if (gTasks.count(task))
         return dupFNErr;
     auto state = std::make_shared<TaskState>();
+    state->wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (state->wakeFd < 0)
+        return memFullErr;
     try {
         state->thread = std::thread(runTask, task, state);
     } catch (...) {
@@ -87,7 +110,7 @@ OSErr PrimeTimeTask(QElemPtr tmTaskPtr, SInt32 count) {
     if (it == gTasks.end())
         return paramErr;
     it->second->deadlineNs = monotonicNs() + SInt64(std::max<SInt32>(count, 0)) * 1000000;
-    it->second->wake.notify_all();
+    it->second->wake();
     return noErr;
 }
 
@@ -105,7 +128,7 @@ OSErr RemoveTimeTask(QElemPtr tmTaskPtr) {
         task->tmCount = SInt32(std::max<SInt64>(left / 1000000, 0));
         state->removed = true;
         state->deadlineNs = -1;
-        state->wake.notify_all();
+        state->wake();
     }
     if (state->thread.get_id() == std::this_thread::get_id())
         state->thread.detach();  // the routine removed its own task: its loop ends after it

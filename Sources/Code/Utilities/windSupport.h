@@ -76,7 +76,9 @@ OSStatus installControlHandlerU(WindowRef wind, OSType signature, SInt32 id,
 OSStatus callControlHandler(WindowRef wind, OSType signature, SInt32 id,
                             EventHandlerProcPtr theHandler);
 
-// The property's 4-byte value, or 0 when the window has none (or on any other failure).
+// The property's value, or 0 when the window has none (or on any other failure). The
+// slots of these windows hold a record pointer, a procedure or a number, each stored as wide
+// as a pointer is on this platform.
 void* getWindowPropertyPtr(WindowRef wind, OSType creator, OSType tag);
 // Handler with the window as user data, for the twelve window, command, key and menu kinds.
 OSStatus installWindowHandler(WindowRef wind, EventHandlerProcPtr theHandler);

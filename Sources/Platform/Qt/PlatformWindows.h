@@ -121,6 +121,6 @@ OSErr PlotIconSuite(const Rect* rect, IconAlignmentType align, IconTransformType
                     IconSuiteRef suite);
 OSErr DisposeIconSuite(IconSuiteRef suite, Boolean disposeData);
 
-// Saves an image of the window's content as a PNG file. paramErr for null arguments, ioErr
-// when the file cannot be written.
+// Saves an image of the window's content, with the sheets shown on it, as a PNG file. paramErr for
+// null arguments, ioErr when the file cannot be written.
 OSStatus platformSaveWindowImage(WindowRef window, const char* pngPath);

@@ -5,6 +5,7 @@
 #include "PlatformMenus.h"
 
 #include <QDir>
+#include <QWidget>
 #include <QFileInfo>
 #include <QFile>
 #include <QTemporaryDir>
@@ -352,4 +353,50 @@ TEST_F(Toolkit, BundleTextsHaveEveryKeyWithTheButtonsItsCallerExpects) {
         int carets = int(std::count(text.begin(), text.end(), '^'));
         EXPECT_EQ(carets, buttons ? buttons + 1 : 0) << key << ": " << text;
     }
+}
+
+namespace {
+
+SInt32 gClosePressed = 0;
+const EventTypeSpec kHit{kEventClassControl, kEventControlHit};
+OSStatus recordPressed(EventHandlerCallRef, EventRef, void* user) {
+    getIDByControl(static_cast<ControlRef>(user), nullptr, &gClosePressed);
+    return noErr;
+}
+
+} // namespace
+
+TEST_F(Toolkit, ClosingAWindowAnswersItAsItsCancelButtonOrItsOnlyButton) {
+    struct Case {
+        bool cancelButton;
+        int shownButtons;
+        SInt32 pressed; // 0: the close is refused and nothing is pressed
+    };
+    const Case cases[] = {{true, 2, 1}, {false, 1, 1}, {false, 2, 0}};
+    for (const Case& c : cases) {
+        WindowRef w = makeWindow("ShowMessage");
+        if (c.cancelButton) SetWindowCancelButton(w, getControlByID(w, kShMs, 1));
+        for (SInt32 id = c.shownButtons + 1; id <= 3; ++id)
+            showControl(w, kShMs, id, false);
+        ShowWindow(w);
+        for (SInt32 id = 1; id <= 3; ++id)
+            InstallEventHandler(GetControlEventTarget(getControlByID(w, kShMs, id)), recordPressed,
+                                1, &kHit, getControlByID(w, kShMs, id), nullptr);
+        gClosePressed = 0;
+        reinterpret_cast<QWidget*>(w)->close();
+        EXPECT_EQ(gClosePressed, c.pressed) << c.cancelButton << " " << c.shownButtons;
+        EXPECT_TRUE(IsWindowVisible(w)); // the window goes only when its owner disposes of it
+        DisposeWindow(w);
+    }
+}
+
+TEST_F(Toolkit, QuitFromTheMenuEndsTheApplicationLoop) {
+    IBNibRef nib = nibNamed("main");
+    ASSERT_EQ(SetMenuBarFromNib(nib, CFSTR("MenuBar")), noErr);
+    MenuRef menu = nullptr;
+    MenuItemIndex item = 0;
+    ASSERT_EQ(GetIndMenuItemWithCommandID(nullptr, kHICommandQuit, 1, &menu, &item), noErr);
+    whenRunning([menu, item] { platformChooseMenuItem(menu, item); });
+    RunApplicationEventLoop(); // returns through the standard Quit
+    EXPECT_FALSE(platformApplicationEventLoopRunning());
 }

@@ -296,3 +296,26 @@ TEST_F(WindSupport, IconFamiliesComeFromTheBundleAndAMissingOneDrawsNothing) {
     EXPECT_NE(after, before);
     EXPECT_EQ(after.copy(0, 0, 190, 300), before.copy(0, 0, 190, 300)); // only its bounds change
 }
+
+namespace {
+
+WindowRef gClosedWindow = nullptr;
+OSStatus takeClose(EventHandlerCallRef, EventRef event, void* user) {
+    if (GetEventClass(event) != kEventClassWindow || GetEventKind(event) != kEventWindowClose)
+        return eventNotHandledErr;
+    gClosedWindow = static_cast<WindowRef>(user);
+    return noErr;
+}
+
+} // namespace
+
+TEST_F(WindSupport, AWindowHandlerThatTakesTheCloseKeepsTheToolkitFromAnsweringIt) {
+    SetWindowCancelButton(w, getControlByID(w, kTest, 1));
+    ASSERT_EQ(installControlHandler(w, kTest, 1, countHits), noErr);
+    ASSERT_EQ(installWindowHandler(w, takeClose), noErr);
+    gHits = 0;
+    gClosedWindow = nullptr;
+    reinterpret_cast<QWidget*>(w)->close();
+    EXPECT_EQ(gClosedWindow, w); // the window is the handler's user data
+    EXPECT_EQ(gHits, 0);         // the cancel button was not pressed
+}

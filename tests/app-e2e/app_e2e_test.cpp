@@ -112,6 +112,8 @@ struct Options {
     std::chrono::seconds limit{120};
     bool startSimOnDeviceMessage = false;
     std::vector<std::string> args;  // files named on the application's command line
+    bool noImage = false;           // no Tarvo_Firmware.txt in the bundle
+    bool fakeDevice = false;        // a plain file where the device is looked for
 };
 
 struct Result {
@@ -140,7 +142,8 @@ protected:
         fs::copy(BUNDLE_DIR, bundle, fs::copy_options::recursive);
         fs::path resources = bundle / "Contents/Resources";
         fs::remove(resources / "Tarvo_Firmware.txt");
-        writeRandom(resources / "Tarvo_Firmware.txt", o.image);
+        if (!o.noImage)
+            writeRandom(resources / "Tarvo_Firmware.txt", o.image);
         r.image = readFile(resources / "Tarvo_Firmware.txt");
         if (!o.fakeTool.empty()) {
             fs::remove(resources / "Tarvo_Download.dat");
@@ -165,8 +168,8 @@ protected:
         };
         if (!o.sim.empty() && !o.startSimOnDeviceMessage)
             startSim();
-        else if (!o.fakeTool.empty())
-            std::ofstream(link.string());  // a device to be found; the fake tool never opens it
+        else if (!o.fakeTool.empty() || o.fakeDevice)
+            std::ofstream(link.string(), std::ios::app);  // a device to be found, not a serial line
 
         fs::path log = work / "log";
         std::vector<std::string> env = {
@@ -383,6 +386,25 @@ TEST_F(AppE2E, BundleUnderAHostileFolderName) {
     EXPECT_TRUE(has(r.log, "'Uploading finished'")) << r.log;
     EXPECT_EQ(r.simStatus, 0) << r.verdict;
     EXPECT_TRUE(receivedImage(r));
+}
+
+// Without an image the tool would report success for nothing sent: the user is told, and no
+// tool runs.
+TEST_F(AppE2E, MissingOrEmptyImageStartsNoTool) {
+    for (bool missing : {true, false}) {
+        SCOPED_TRACE(missing ? "missing" : "empty");
+        Options o;
+        o.noImage = missing;
+        o.image = 0;
+        o.folder = missing ? "missing" : "empty";
+        o.fakeDevice = true;
+        o.script = std::string(kStart) + ";Quit";
+        Result r = run(o);
+        EXPECT_EQ(r.status, 0) << r.log;
+        EXPECT_TRUE(has(r.log, "The firmware image is missing.")) << r.log;
+        EXPECT_FALSE(has(r.log, "[" + std::string(kStop))) << "no progress window";
+        EXPECT_EQ(fs::file_size(work / "tty"), 0u) << "nothing was sent to the device";
+    }
 }
 
 TEST_F(AppE2E, PromptSecondButtonLeavesWithoutAnUpdate) {

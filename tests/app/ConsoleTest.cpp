@@ -4,6 +4,7 @@
 #include "PlatformConsole.h"
 #include "_printf.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -75,6 +76,18 @@ TEST(Console, DefaultTitleAndBounds) {
     EXPECT_EQ(placed.left, 10);
     EXPECT_EQ(placed.bottom, std::min<int>(650, screen.bottom - 4));
     EXPECT_EQ(placed.right, std::min<int>(710, screen.right - 100));
+}
+
+TEST(ConsoleDeathTest, CloseBoxEndsTheApplication) {
+    EXPECT_EXIT(
+        {
+            platformInitApplicationForTesting();
+            openConsole(0x80, nullptr);
+            clickConsoleCloseBoxForTesting(dbDlog);
+            std::fprintf(stderr, "still running\n");
+            std::exit(3);
+        },
+        ::testing::ExitedWithCode(0), ::testing::Not(::testing::HasSubstr("still running")));
 }
 
 }  // namespace

@@ -316,3 +316,8 @@ void setNavPutFileAnswerForTesting(bool enabled, const std::string& path) {
     gAnswerForTesting = enabled;
     gAnswerPath = path;
 }
+
+void clickConsoleCloseBoxForTesting(ConsoleWindowRef wind) {
+    if (wind)
+        wind->window->close();
+}

@@ -61,5 +61,8 @@ OSStatus TXNSave(TXNObject object, const std::string& path);
 OSStatus NavPutFile(CFStringRef prompt, CFStringRef defaultName, const std::string& folder,
                     std::string* path);
 
+// Tests: a click in the window's close box.
+void clickConsoleCloseBoxForTesting(ConsoleWindowRef wind);
+
 // Tests: the next save dialogs answer at once with `path` ("" = cancel) instead of asking.
 void setNavPutFileAnswerForTesting(bool enabled, const std::string& path);

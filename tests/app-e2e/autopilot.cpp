@@ -12,6 +12,7 @@
 //                             button appeared ("Start;Stop@300;OK", "Quit+500").
 //   QUILLON_AUTOPILOT_PACE    milliseconds a button must have been visible before it is
 //                             pressed (default 400), so each state is seen and captured.
+// A normal end of the application is logged as "exit"; an immediate one leaves no line.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDateTime>
@@ -162,6 +163,17 @@ void poll() {
     }
     found->click();
 }
+
+// A normal end of the process (main returning, exit()) is logged; an immediate end
+// (_exit, as ExitToShell does) is not.
+struct NoteExit {
+    ~NoteExit() {
+        if (gLog) {
+            std::fprintf(gLog, "%lld exit\n", static_cast<long long>(gClock.elapsed()));
+            std::fflush(gLog);
+        }
+    }
+} gNoteExit;
 
 void start() {
     leaveChildrenAlone();

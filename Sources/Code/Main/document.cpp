@@ -23,9 +23,9 @@
 namespace {
 
 TMTask Timer;
-// The tool's stream while the watchdog has not fired; null once it has (or before a tool
-// runs). Written by the timer thread, hence atomic.
-std::atomic<FILE*> thePipe{nullptr};
+// Set by the watchdog's first expiry (on the timer thread): the next expiry is the second.
+// A flag of its own rather than the tool's stream, so that a tool that could not be started
+// still gets the notice before the end.
 std::atomic<bool> gWatchdogFired{false};
 // Main thread only: the progress window was closed by the watchdog (or never opened), so
 // nothing may touch it or wait for its buttons any more.
@@ -94,7 +94,6 @@ void myTimerCallback(TMTask* tmTaskPtr) {
         ExitToShell();
     }
     PrimeTimeTask(reinterpret_cast<QElemPtr>(tmTaskPtr), 30000);
-    thePipe = nullptr;
     postToMainThread(noResponse, nullptr);
 }
 
@@ -175,7 +174,6 @@ void doWork() {
 
     // 13. The tool, in the resources folder, started directly (no shell sees the path).
     FILE* pipe = openProcessStream(path, "./Tarvo_Download.dat", {"Tarvo_Firmware.txt"});
-    thePipe = pipe;
     int fd = processStreamDescriptor(pipe);
 
     // 14. The read loop.

@@ -45,8 +45,11 @@ TEST(Console, OpenedWindowIsFittedToTheScreenAndSavesItsText) {
     EXPECT_FALSE(IsConsoleMenuItemEnabled(dbDlog, 131, 0)) << "nothing to save yet";
     TXNAppendText(dbMLTE, CFSTR("line one\nline two\n"));
     EXPECT_TRUE(TXNIsSelectionEmpty(dbMLTE));
+    EXPECT_FALSE(IsConsoleMenuItemEnabled(dbDlog, 132, 2)) << "nothing selected to copy";
     menuConsole(132, 5);
     EXPECT_FALSE(TXNIsSelectionEmpty(dbMLTE));
+    EXPECT_TRUE(IsConsoleMenuItemEnabled(dbDlog, 132, 1));
+    EXPECT_TRUE(IsConsoleMenuItemEnabled(dbDlog, 132, 2));
 
     EXPECT_EQ(_dbSave(nullptr), paramErr);
     setNavPutFileAnswerForTesting(true, "");

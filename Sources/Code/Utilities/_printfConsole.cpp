@@ -41,6 +41,12 @@ void updateEditMenu() {
     }
 }
 
+// What a click in the text would update: the edit items and whether there is text to save.
+void consoleSelectionChanged() {
+    updateEditMenu();
+    updateFileMenu();
+}
+
 void consoleMenuChosen(short menu, short item) {
     menuConsole(menu, item);
     updateFileMenu();
@@ -80,7 +86,7 @@ void openConsoleList(short flags, const char* fmt, PrtfArgList adx) {
         r.top = std::max<SInt16>(r.top, 50);
         r.bottom = std::min<SInt16>(r.bottom, SInt16(screen.bottom - 4));
         r.right = std::min<SInt16>(r.right, SInt16(screen.right - 100));
-        dbDlog = NewDialog(title, r, consoleMenuChosen, consoleClosed);
+        dbDlog = NewDialog(title, r, consoleMenuChosen, consoleClosed, consoleSelectionChanged);
         if (dbDlog) {
             _initMLTE(dbDlog, nullptr);
             updateFileMenu();

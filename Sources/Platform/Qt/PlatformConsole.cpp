@@ -65,6 +65,7 @@ std::string gAnswerPath;
 
 struct ConsoleWindowRecord {
     ConsoleWindow* window = nullptr;
+    ConsoleSelectionProc selectionProc = nullptr;
     std::map<short, QMenu*> menus;
     std::map<std::pair<short, short>, QAction*> items;
 };
@@ -84,12 +85,14 @@ Rect GetQDGlobalsScreenBits() {
 }
 
 ConsoleWindowRef NewDialog(const unsigned char* title, const Rect& bounds,
-                           ConsoleMenuProc menuProc, ConsoleCloseProc closeProc) {
+                           ConsoleMenuProc menuProc, ConsoleCloseProc closeProc,
+                           ConsoleSelectionProc selectionProc) {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
         return nullptr;
     auto* rec = new ConsoleWindowRecord;
     rec->window = new ConsoleWindow;
     rec->window->closeProc = closeProc;
+    rec->selectionProc = selectionProc;
     rec->window->setWindowTitle(fromPascal(title));
     struct Entry {
         short menu, item;
@@ -204,6 +207,8 @@ OSStatus TXNCreateObject(ConsoleWindowRef wind, const Rect* frame, UInt32 frameO
 OSStatus TXNAttachObjectToWindowRef(TXNObject object, ConsoleWindowRef wind) {
     if (!object || !wind)
         return paramErr;
+    if (ConsoleSelectionProc proc = wind->selectionProc)
+        QObject::connect(object->edit, &QPlainTextEdit::selectionChanged, [proc] { proc(); });
     if (object->framed) {
         object->edit->setParent(wind->window);
         object->edit->show();

@@ -16,6 +16,7 @@ using TXNObject = TXNObjectRecord*;
 
 using ConsoleMenuProc = void (*)(short menu, short item);
 using ConsoleCloseProc = void (*)();
+using ConsoleSelectionProc = void (*)();
 
 // The main screen's bounds (top 0, left 0), or 0,0,768,1024 when there is no screen.
 Rect GetQDGlobalsScreenBits();
@@ -23,9 +24,11 @@ Rect GetQDGlobalsScreenBits();
 // A visible document window at `bounds` (global, content rectangle), in front of all others,
 // titled with the Pascal string `title` (Mac Roman), with the menus 131 (Save, -, Page
 // Setup..., Print...) and 132 (Cut, Copy, Paste, -, Select All). Choices go to menuProc,
-// the close box to closeProc. Null when no window can be made (no application).
+// the close box to closeProc, a changed selection in its text object to selectionProc (each
+// may be null). Null when no window can be made (no application).
 ConsoleWindowRef NewDialog(const unsigned char* title, const Rect& bounds,
-                           ConsoleMenuProc menuProc, ConsoleCloseProc closeProc);
+                           ConsoleMenuProc menuProc, ConsoleCloseProc closeProc,
+                           ConsoleSelectionProc selectionProc);
 // The window's content rectangle in global coordinates (all 0 for null).
 Rect GetConsoleBounds(ConsoleWindowRef wind);
 // Enables or disables one item of a console menu, or the whole menu for item 0.

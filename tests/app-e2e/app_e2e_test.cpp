@@ -106,8 +106,9 @@ struct Options {
     std::string folder = "bundle"; // folder name the bundle is copied into
     // The clocks of the application and the tool run this much faster (0: real time). The
     // tool's byte gaps shrink with it, so a transfer needs a factor the serial path can keep
-    // up with; waits without a transfer take a larger one.
-    int speed = 3;
+    // up with even on a loaded machine (the first progress lines must reach the updater
+    // before its 60 s watchdog); waits without a transfer take a larger one.
+    int speed = 2;
     int pace = 300;
     std::chrono::seconds limit{120};
     bool startSimOnDeviceMessage = false;
@@ -417,6 +418,19 @@ TEST_F(AppE2E, PromptSecondButtonLeavesWithoutAnUpdate) {
     Result r = run(o);
     EXPECT_EQ(r.status, 0) << r.log;
     EXPECT_FALSE(has(r.log, "[" + std::string(kStop))) << r.log;
+}
+
+TEST_F(AppE2E, PreferencesDoesNothingAndQuitFromTheMenuEnds) {
+    Options o;
+    o.script = "menu:Preferences…;menu:Quit";
+    Result r = run(o);
+    EXPECT_EQ(r.status, 0) << r.log;
+    long prefs = timeOf(r.log, "choose 'Preferences…'");
+    long quit = timeOf(r.log, "choose 'Quit'");
+    ASSERT_GT(prefs, 0) << r.log;
+    ASSERT_GT(quit, prefs) << "still running after Preferences: " << r.log;
+    EXPECT_TRUE(has(r.log, " exit\n")) << r.log;
+    EXPECT_FALSE(has(r.log, "[" + std::string(kStop))) << "no update";
 }
 
 TEST_F(AppE2E, EachOpenedDocumentShowsOneMorePrompt) {

@@ -9,11 +9,13 @@
 //   QUILLON_AUTOPILOT_SCRIPT  steps separated by ';'. A step is a button title, optionally
 //                             followed by '@' and the least value the progress bar must
 //                             show first, or by '+' and a pause in milliseconds after the
-//                             button appeared ("Start;Stop@300;OK", "Quit+500").
+//                             button appeared ("Start;Stop@300;OK", "Quit+500"). A step
+//                             "menu:TITLE" chooses the menu command of that title instead.
 //   QUILLON_AUTOPILOT_PACE    milliseconds a button must have been visible before it is
 //                             pressed (default 400), so each state is seen and captured.
 // A normal end of the application is logged as "exit"; an immediate one leaves no line.
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
@@ -138,6 +140,26 @@ void poll() {
     if (gNext >= gSteps.size())
         return;
     const Step& step = gSteps[gNext];
+    if (step.title.startsWith("menu:")) {
+        QString wanted = step.title.mid(5);
+        if (gClock.elapsed() - gCandidateSince < gPace || windows.empty())
+            return;
+        for (QWidget* w : QApplication::allWidgets())
+            for (QAction* a : w->actions())
+                if (QString(a->text()).remove('&') == wanted) {
+                    ++gNext;
+                    gCandidateSince = gClock.elapsed();
+                    if (gLog) {
+                        std::fprintf(gLog, "%lld choose '%s'\n",
+                                     static_cast<long long>(gClock.elapsed()),
+                                     wanted.toUtf8().constData());
+                        std::fflush(gLog);
+                    }
+                    a->trigger();
+                    return;
+                }
+        return;
+    }
     QAbstractButton* found = nullptr;
     for (QWidget* w : windows)
         for (QAbstractButton* b : w->findChildren<QAbstractButton*>())

@@ -291,7 +291,9 @@ TEST_F(AppE2E, SilentDeviceGivesTheNoticeAt60sAndTheEndAt90s) {
     ASSERT_GE(closed, 0) << r.log;
     EXPECT_NEAR(double(closed - shown) / 1000, 60, 4) << r.log;
     EXPECT_FALSE(has(r.log, " exit\n")) << "ended at once, by the watchdog";
-    EXPECT_NEAR(r.realSeconds * o.speed, 90 + double(shown) / 1000, 15);
+    // 90 s after the watchdog was armed, give or take the application's own start-up.
+    EXPECT_GE(r.realSeconds * o.speed, 88);
+    EXPECT_LE(r.realSeconds * o.speed, 90 + double(shown) / 1000 + 25);
     EXPECT_EQ(r.leftBehind, 0) << "no tool left polling the port";
 }
 

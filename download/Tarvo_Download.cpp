@@ -181,6 +181,13 @@ int main(int argc, char** argv) {
     // Checked before the port is touched, so the controller is never put into download
     // mode for an image that cannot be sent.
     FILE* firmware = fopen(argv[1], "rb");
+    struct stat image {};
+    if (firmware && fstat(fileno(firmware), &image) == 0 && S_ISDIR(image.st_mode)) {
+        // A folder opens for reading here but yields no bytes: that is no image to send.
+        fclose(firmware);
+        firmware = nullptr;
+        errno = EISDIR;
+    }
     if (!firmware) {
         fprintf(stderr, "Tarvo_Download: cannot open %s: %s\n", argv[1], strerror(errno));
         printf("Open Firmware File Fail\n");
@@ -259,6 +266,13 @@ int main(int argc, char** argv) {
             return 0;
         }
         nextByte = later(monotonicNow(), 1);
+    }
+    // getc gives EOF for a read error too; the image was then not sent whole, and that must
+    // never end in the success line.
+    if (ferror(firmware)) {
+        fprintf(stderr, "Tarvo_Download: cannot read %s: %s\n", argv[1], strerror(errno));
+        printf("Download Firmware Fail, ret = -1\n");
+        return 0;
     }
     sleepUntilPrecisely(nextByte);
 

@@ -336,14 +336,19 @@ TEST_F(ToolRun, UsageAndDeviceFailures) {
     }
 }
 
-TEST_F(ToolRun, AMissingImageIsReportedBeforeThePortIsTouched) {
-    startSim("", {"--timeout", "1"});
-    Output tool = runTool({"no-such-image"});
-    Output sim = finishSim();
-    EXPECT_EQ(tool.status, 0);
-    EXPECT_EQ(tool.out, "Open Firmware File Fail\n");
-    EXPECT_NE(tool.err.find("no-such-image"), std::string::npos);
-    EXPECT_EQ(wire, "") << "the controller was never woken";
+TEST_F(ToolRun, AnImageThatCannotBeReadIsReportedBeforeThePortIsTouched) {
+    // A folder opens for reading but yields a read error instead of bytes.
+    for (const char* image : {"no-such-image", "."}) {
+        SCOPED_TRACE(image);
+        startSim("", {"--timeout", "1"});
+        Output tool = runTool({image});
+        Output sim = finishSim();
+        EXPECT_EQ(tool.status, 0);
+        EXPECT_EQ(tool.out, "Open Firmware File Fail\n");
+        EXPECT_NE(tool.err.find(std::string("cannot open ") + image), std::string::npos)
+            << tool.err;
+        EXPECT_EQ(wire, "") << "the controller was never woken";
+    }
 }
 
 TEST_F(ToolRun, TheFirstOfSeveralDevicesIsUsed) {

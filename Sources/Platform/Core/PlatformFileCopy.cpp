@@ -1,4 +1,5 @@
 #include "PlatformFileCopy.h"
+#include "PlatformFiles.h"
 
 #include <cerrno>
 #include <string>
@@ -8,28 +9,6 @@
 #include <unistd.h>
 
 namespace {
-
-OSStatus statusOf(int error) {
-    switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-        return fnfErr;
-    case EACCES:
-    case EPERM:
-        return permErr;
-    case EROFS:
-        return wPrErr;
-    case ENOSPC:
-    case EDQUOT:
-        return dskFulErr;
-    case EEXIST:
-        return dupFNErr;
-    case ENAMETOOLONG:
-        return bdNamErr;
-    default:
-        return ioErr;
-    }
-}
 
 OSStatus pathOf(const FSRef* ref, std::string* path) {
     UInt8 buf[4096];
@@ -79,7 +58,7 @@ OSStatus FSCopyObjectSync(const FSRef* source, const FSRef* destDir, CFStringRef
     const bool overwrite = (options & kFSFileOperationOverwrite) != 0;
 
     int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return statusOf(errno);
+    if (in < 0) return errnoToStatus(errno);
     struct stat src;
     if (fstat(in, &src) != 0 || !S_ISREG(src.st_mode)) {
         close(in);
@@ -103,7 +82,7 @@ OSStatus FSCopyObjectSync(const FSRef* source, const FSRef* destDir, CFStringRef
     if (out < 0) {
         int e = errno;
         close(in);
-        return statusOf(e);
+        return errnoToStatus(e);
     }
     int error = copyBytes(in, out);
     close(in);
@@ -126,7 +105,7 @@ OSStatus FSCopyObjectSync(const FSRef* source, const FSRef* destDir, CFStringRef
         renamed = error == 0;
     }
     if (!renamed) unlink(tmp.c_str());
-    if (error) return statusOf(error);
+    if (error) return errnoToStatus(error);
 
     if (target) return FSPathMakeRef(reinterpret_cast<const UInt8*>(to.c_str()), target, nullptr);
     return noErr;

@@ -45,28 +45,6 @@ const char* const kFinderInfoAttribute = "com.apple.FinderInfo";
 const char* const kFinderInfoAttribute = "user.quillon.FinderInfo";
 #endif
 
-OSErr errnoToStatus(int e) {
-    switch (e) {
-    case ENOENT:
-        return fnfErr;
-    case EEXIST:
-        return dupFNErr;
-    case EACCES:
-    case EPERM:
-        return permErr;
-    case EROFS:
-        return wPrErr;
-    case ENOSPC:
-        return dskFulErr;
-    case ENAMETOOLONG:
-        return bdNamErr;
-    case ENOTDIR:
-        return dirNFErr;
-    default:
-        return ioErr;
-    }
-}
-
 std::string parentOf(const std::string& path) {
     auto slash = path.find_last_of('/');
     if (slash == std::string::npos || slash == 0) return "/";
@@ -273,6 +251,30 @@ int makeFolders(const std::string& path) {
 }
 
 } // namespace
+
+OSErr errnoToStatus(int e) {
+    switch (e) {
+    case ENOENT:
+        return fnfErr;
+    case EEXIST:
+        return dupFNErr;
+    case EACCES:
+    case EPERM:
+        return permErr;
+    case EROFS:
+        return wPrErr;
+    case ENOSPC:
+    case EDQUOT:
+        return dskFulErr;
+    case ENAMETOOLONG:
+        return bdNamErr;
+    case ENOTDIR:
+        return dirNFErr;
+    default:
+        return ioErr;
+    }
+}
+
 
 OSStatus FSRefMakePath(const FSRef* ref, UInt8* path, UInt32 maxPathSize) {
     if (!ref || !path) return paramErr;

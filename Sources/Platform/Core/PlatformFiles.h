@@ -37,6 +37,9 @@ enum : OSStatus {
     errFSPathTooLong = -2110,
 };
 
+// The file layer's status for a POSIX errno value (ioErr for the ones it does not name).
+OSErr errnoToStatus(int error);
+
 using FSCatalogInfoBitmap = UInt32;
 enum : FSCatalogInfoBitmap {
     kFSCatInfoNone = 0,

@@ -21,15 +21,6 @@
 
 namespace {
 
-Rect toRect(const QRect& q) {
-    Rect r;
-    r.top = SInt16(q.top());
-    r.left = SInt16(q.left());
-    r.bottom = SInt16(q.top() + q.height());
-    r.right = SInt16(q.left() + q.width());
-    return r;
-}
-
 // Buttons show '&' as a mnemonic marker; titles here are plain text.
 QString escapeTitle(const QString& s) {
     return QString(s).replace('&', "&&");
@@ -181,7 +172,7 @@ Rect* GetControlBounds(ControlRef control, Rect* outRect) {
     if (!control || !outRect) return outRect;
     QWidget* c = qtb::widget(control);
     QWidget* win = c->window();
-    *outRect = toRect(QRect(
+    *outRect = qtb::toRect(QRect(
         c->parentWidget() && c != win ? c->mapTo(win, QPoint(0, 0)) : QPoint(0, 0), c->size()));
     return outRect;
 }

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QFont>
 #include <QMenu>
+#include <QRect>
 #include <QString>
 #include <QWidget>
 
@@ -38,6 +39,12 @@ inline QMenu* menu(MenuRef m) {
 }
 inline MenuRef menuRef(QMenu* m) {
     return reinterpret_cast<MenuRef>(m);
+}
+
+// A Qt rectangle as a toolkit Rect (right and bottom exclusive).
+inline Rect toRect(const QRect& q) {
+    return Rect{SInt16(q.top()), SInt16(q.left()), SInt16(q.top() + q.height()),
+                SInt16(q.left() + q.width())};
 }
 
 QString toQString(CFStringRef s);

@@ -187,15 +187,6 @@ QRect qRect(const Rect& r) {
     return QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1));
 }
 
-Rect toRect(const QRect& q) {
-    Rect r;
-    r.top = SInt16(q.top());
-    r.left = SInt16(q.left());
-    r.bottom = SInt16(q.top() + q.height());
-    r.right = SInt16(q.left() + q.width());
-    return r;
-}
-
 // Brings a window up; the off-screen platform has no stacking and says so for each raise.
 void raiseWindow(QWidget* w) {
     if (QGuiApplication::platformName() != "offscreen") w->raise();
@@ -381,16 +372,16 @@ OSStatus GetWindowBounds(WindowRef window, WindowRegionCode region, Rect* outRec
     if (!window || !outRect) return paramErr;
     QWidget* w = qtb::widget(window);
     if (region == kWindowStructureRgn)
-        *outRect = toRect(w->frameGeometry());
+        *outRect = qtb::toRect(w->frameGeometry());
     else if (region == kWindowContentRgn)
-        *outRect = toRect(QRect(w->mapToGlobal(QPoint(0, 0)), w->size()));
+        *outRect = qtb::toRect(QRect(w->mapToGlobal(QPoint(0, 0)), w->size()));
     else
         return paramErr;
     return noErr;
 }
 
 Rect* GetWindowPortBounds(WindowRef window, Rect* outRect) {
-    if (window && outRect) *outRect = toRect(qtb::widget(window)->rect());
+    if (window && outRect) *outRect = qtb::toRect(qtb::widget(window)->rect());
     return outRect;
 }
 
@@ -596,7 +587,7 @@ void GetDialogItem(DialogPtr dialog, SInt16 item, SInt16* itemType, Handle* item
     QWidget* cw = qtb::widget(c);
     if (itemType) *itemType = 0;
     if (itemHandle) *itemHandle = reinterpret_cast<Handle>(c);
-    if (box) *box = toRect(QRect(cw->mapTo(cw->window(), QPoint(0, 0)), cw->size()));
+    if (box) *box = qtb::toRect(QRect(cw->mapTo(cw->window(), QPoint(0, 0)), cw->size()));
 }
 
 void SetPortWindowPort(WindowRef window) {

@@ -1,4 +1,4 @@
-// File references and specifications, the bundle lookups of fileSupport, and the dialogs
+// File references and FSSpec records, the bundle lookups of fileSupport, and the dialogs
 // through their test answer.
 #include "PlatformBundle.h"
 #include "PlatformEvents.h"
@@ -112,7 +112,7 @@ TEST(FileReferences, PathsSizesParentsAndSpecsOfExistingObjects) {
     FSRef again = refOf(tmp.path / "folder" / ".." / "folder" / "image.bin");
     EXPECT_EQ(std::memcmp(&ref, &again, sizeof ref), 0);
 
-    // A specification leads back to the object.
+    // An FSSpec leads back to the object.
     FSRef fromSpec{};
     ASSERT_EQ(FSpMakeFSRef(&spec, &fromSpec), noErr);
     EXPECT_EQ(pathOf(fromSpec), pathOf(ref));
@@ -306,7 +306,7 @@ TEST(ResourceFiles, AppAndBundleReferencesAreCachedAfterTheFirstSuccess) {
     EXPECT_EQ(getBundleRef(), folder);
 }
 
-TEST(Dialogs, AnswersComeBackAsSpecifications) {
+TEST(Dialogs, AnswersComeBackAsFSSpecs) {
     TempDir tmp;
     writeFile(tmp.path / "old.log", "");
     FSSpec spec{};

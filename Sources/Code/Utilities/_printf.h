@@ -3,7 +3,7 @@
 //
 // Formats are written in the engine's own directive set (lower-case integer letters take
 // 16 bits, upper-case ones 32 bits; "%C" four-character codes, "%p" Pascal strings, "%@"
-// string objects, "%E" status codes, "%R" rectangles, "%F" file specifications, "%SP" paths,
+// string objects, "%E" status codes, "%R" rectangles, "%F" FSSpec records, "%SP" paths,
 // "%M" memory, and so on). The front ends are templates that capture their arguments into a
 // typed list, so the engine never reads an argument that was not passed: a directive whose
 // argument is missing writes nothing, one whose argument is of an unusable kind writes

@@ -17,7 +17,7 @@ UInt64 baseTimeUS = 0;
 
 namespace {
 
-// The file the last save dialog chose; the file specification it returns cannot carry a
+// The file the last save dialog chose; the FSSpec it returns cannot carry a
 // full path on this platform, so the save goes by this path.
 std::string gChosenPath;
 

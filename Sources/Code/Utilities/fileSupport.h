@@ -13,7 +13,7 @@
 // *ref must not be used then.
 bool getResourceFileFSRef(const unsigned char* fileName, FSRef* ref);
 
-// The running application's file specification; the status of the process query.
+// The running application's FSSpec; the status of the process query.
 OSErr getAppFSS(FSSpec* spec);
 
 // The application's file, asked for once: the same pointer after the first success, null

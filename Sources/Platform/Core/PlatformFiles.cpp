@@ -122,7 +122,7 @@ SInt16 volumeFor(UInt64 dev) {
     return SInt16(-SInt32(volumes.size()));
 }
 
-// Specification of `name` inside the existing, canonical folder `folder`.
+// The FSSpec of `name` inside the existing, canonical folder `folder`.
 OSErr makeSpec(const std::string& folder, const std::string& name, FSSpec* spec) {
     struct stat s {};
     if (stat(folder.c_str(), &s) != 0) return dirNFErr;
@@ -161,7 +161,7 @@ OSErr makeSpec(const std::string& folder, const std::string& name, FSSpec* spec)
     return noErr;
 }
 
-// Folder path and real name of a specification; the object itself need not exist.
+// Folder path and real name of an FSSpec; the object itself need not exist.
 OSErr specPaths(const FSSpec* spec, std::string* folder, std::string* name) {
     if (!spec) return paramErr;
     std::string specName(reinterpret_cast<const char*>(spec->name + 1),

@@ -1,4 +1,4 @@
-// File references, file specifications and catalog information over the POSIX file system,
+// File references, FSSpec records and catalog information over the POSIX file system,
 // the current process's own file, and the user's preferences folder.
 //
 // FSRef: 80 opaque bytes naming an object that existed when the reference was made. Inside
@@ -90,23 +90,23 @@ OSStatus FSRefMakePath(const FSRef* ref, UInt8* path, UInt32 maxPathSize);
 // the mapped errno otherwise. (The URL layer's CFURLGetFSRef is built on it.)
 OSStatus FSPathMakeRef(const UInt8* path, FSRef* ref, Boolean* isDirectory);
 
-// Specification of `path`, whose parent folder must exist; the object itself need not (a
+// The FSSpec of `path`, whose parent folder must exist; the object itself need not (a
 // file about to be saved). paramErr for null, dirNFErr when the parent folder is missing.
 OSErr FSPathMakeSpec(const char* path, FSSpec* spec);
 
-// The parent folder's POSIX path and the real (not cut) name of a specification made by this
+// The parent folder's POSIX path and the real (not cut) name of an FSSpec made by this
 // process; either output may be null. Errors as FSpMakeFSRef, except that the named object
 // need not exist.
 OSErr FSpGetPaths(const FSSpec* spec, std::string* folder, std::string* name);
 
 // Catalog information of `ref`: each output may be null. `whichInfo` selects the fields of
-// `catalogInfo`; `outName` gets the object's name in UTF-16, `fsSpec` its specification and
+// `catalogInfo`; `outName` gets the object's name in UTF-16, `fsSpec` its FSSpec and
 // `parentRef` the folder holding it (the root folder is its own parent). paramErr for a null
 // or foreign ref, fnfErr when the object is gone.
 OSErr FSGetCatalogInfo(const FSRef* ref, FSCatalogInfoBitmap whichInfo, FSCatalogInfo* catalogInfo,
                        HFSUniStr255* outName, FSSpec* fsSpec, FSRef* parentRef);
 
-// Reference of the object a specification names. paramErr for null, nsvErr for a volume
+// Reference of the object an FSSpec names. paramErr for null, nsvErr for a volume
 // number this process did not hand out, dirNFErr for an unknown parent, fnfErr when the named
 // object does not exist.
 OSErr FSpMakeFSRef(const FSSpec* spec, FSRef* ref);

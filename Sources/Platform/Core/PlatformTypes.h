@@ -77,7 +77,7 @@ struct Point {
     SInt16 h;
 };
 
-// A file specification: volume, parent folder id and a Mac Roman name of at most 63 characters.
+// An FSSpec: volume, parent folder id and a Mac Roman name of at most 63 characters.
 struct FSSpec {
     SInt16 vRefNum;
     SInt32 parID;

@@ -27,7 +27,7 @@ constexpr AEKeyword kDirect = fourCC("----");
 constexpr OSType kCoreClass = fourCC("aevt");
 constexpr OSType kOpenDocs = fourCC("odoc");
 
-// The size a file specification has on the wire: volume, folder id and a 64-byte name.
+// The size an FSSpec has on the wire: volume, folder id and a 64-byte name.
 constexpr Size kFSSpecWireSize = 70;
 
 AEEventHandlerUPP gOpenDocs = nullptr;

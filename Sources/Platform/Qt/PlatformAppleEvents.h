@@ -47,7 +47,7 @@ OSErr AEGetParamDesc(const AppleEvent* event, AEKeyword keyword, DescType desire
 // Number of items of a list descriptor; errAEWrongDataType for another kind.
 OSErr AECountItems(const AEDescList* list, long* count);
 
-// Item `index` (from 1) of a list, as `desiredType`: a file specification ('fss ') or its
+// Item `index` (from 1) of a list, as `desiredType`: an FSSpec ('fss ') or its
 // path as text ('utf8'). Copies at most maximumSize bytes to dataPtr. Returns
 // errAEIllegalIndex for an index outside the list, errAECoercionFail for another type.
 OSErr AEGetNthPtr(const AEDescList* list, long index, DescType desiredType, AEKeyword* keyword,

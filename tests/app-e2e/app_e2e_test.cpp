@@ -2,6 +2,8 @@
 // simulator (or a fake tool script where a case needs an exact timing), a scripted user
 // preloaded into the application that presses its buttons and logs what the windows show,
 // and the clocks of the application and the tool sped up with libfaketime.
+#include "../common/TestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -32,13 +34,6 @@ const char* const kGoOn = GO_ON_BUTTON;     // driver or device missing: first b
 const char* const kGiveUp = GIVE_UP_BUTTON; // driver or device missing: second button
 const char* const kRetry = RETRY_BUTTON;    // device missing: look again
 const char* const kOK = OK_BUTTON;          // the aborted sheet's button
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 void writeRandom(const fs::path& p, std::size_t size) {
     std::mt19937 gen{static_cast<std::uint32_t>(size)};

@@ -1,5 +1,7 @@
 #include "PlatformFileCopy.h"
 
+#include "../common/TestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,13 +11,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 FSRef refOf(const fs::path& p) {
     FSRef r{};
@@ -46,7 +41,7 @@ TEST_F(FileCopy, CopiesAndReplacesOnlyWhenAsked) {
 
     FSRef made{};
     ASSERT_EQ(FSCopyObjectSync(&src, &dst, nullptr, &made, 0), noErr);
-    EXPECT_EQ(slurp(copy), "default");
+    EXPECT_EQ(readFile(copy), "default");
     EXPECT_EQ(fs::status(copy).permissions() & fs::perms::all, fs::perms(0640));
     UInt8 path[1024];
     ASSERT_EQ(FSRefMakePath(&made, path, sizeof path), noErr);
@@ -54,13 +49,13 @@ TEST_F(FileCopy, CopiesAndReplacesOnlyWhenAsked) {
 
     std::ofstream(copy) << "the user's own";
     EXPECT_EQ(FSCopyObjectSync(&src, &dst, nullptr, nullptr, 0), dupFNErr);
-    EXPECT_EQ(slurp(copy), "the user's own");
+    EXPECT_EQ(readFile(copy), "the user's own");
     EXPECT_EQ(FSCopyObjectSync(&src, &dst, nullptr, nullptr, kFSFileOperationOverwrite), noErr);
-    EXPECT_EQ(slurp(copy), "default");
+    EXPECT_EQ(readFile(copy), "default");
     EXPECT_EQ(entries(dir / "dst"), 1u) << "no temporary file is left behind";
 
     EXPECT_EQ(FSCopyObjectSync(&src, &dst, CFSTR("renamed.plist"), nullptr, 0), noErr);
-    EXPECT_EQ(slurp(dir / "dst" / "renamed.plist"), "default");
+    EXPECT_EQ(readFile(dir / "dst" / "renamed.plist"), "default");
 }
 
 TEST_F(FileCopy, RefusesWhatItCannotCopySafely) {
@@ -69,7 +64,7 @@ TEST_F(FileCopy, RefusesWhatItCannotCopySafely) {
     fs::create_directories(dir / "dst" / "taken");
 
     EXPECT_EQ(FSCopyObjectSync(&src, &srcDir, nullptr, nullptr, kFSFileOperationOverwrite), noErr);
-    EXPECT_EQ(slurp(dir / "src" / "a.plist"), "default") << "a file copied onto itself is kept";
+    EXPECT_EQ(readFile(dir / "src" / "a.plist"), "default") << "a file copied onto itself is kept";
     EXPECT_EQ(FSCopyObjectSync(&src, &srcDir, nullptr, nullptr, 0), dupFNErr);
 
     struct Case {

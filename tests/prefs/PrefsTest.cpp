@@ -6,6 +6,8 @@
 #include "prefsSupport.h"
 #include "windSupport.h"
 
+#include "../common/TestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -23,18 +25,6 @@ namespace {
 
 using Texts = std::vector<std::string>;
 using Items = std::set<std::pair<int, int>>; // (menu id, item)
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void spit(const fs::path& p, const std::string& bytes) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << bytes;
-}
 
 std::string plist(const std::string& body) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" + body +
@@ -76,7 +66,7 @@ class Prefs : public ::testing::Test {
         fs::path contents = dir / "Quillon Updater.app" / "Contents";
         resources = contents / "Resources";
         fs::create_directories(resources);
-        spit(contents / "MacOS" / "Quillon Updater", "");
+        writeFile(contents / "MacOS" / "Quillon Updater", "");
         setMainExecutablePathForTesting((contents / "MacOS" / "Quillon Updater").string());
         resetPreferencesForTesting();
         userFile = platformPreferencesFile("Quillon Updater");
@@ -155,7 +145,7 @@ TEST_F(Prefs, StoredTextsCheckMatchingItems) {
             for (int item = 1; item <= CountMenuItems(GetMenuHandle(MenuID(id))); ++item)
                 setItemCheck(GetMenuHandle(MenuID(id)), MenuItemIndex(item), false, false);
         resetPreferencesForTesting();
-        spit(userFile, plist(c.value.empty() ? "" : "<key>MenuItemsChecked</key>" + c.value));
+        writeFile(userFile, plist(c.value.empty() ? "" : "<key>MenuItemsChecked</key>" + c.value));
         getMenuItemsChecked(133, 135, domain);
         EXPECT_EQ(checkedItems(), c.expected);
     }
@@ -163,7 +153,7 @@ TEST_F(Prefs, StoredTextsCheckMatchingItems) {
     // Items without a match keep their check mark.
     setItemCheck(GetMenuHandle(133), 1, true, false);
     resetPreferencesForTesting();
-    spit(userFile, plist("<key>MenuItemsChecked</key>" + strings({"abc"})));
+    writeFile(userFile, plist("<key>MenuItemsChecked</key>" + strings({"abc"})));
     getMenuItemsChecked(133, 135, domain);
     EXPECT_EQ(checkedItems(), (Items{{133, 1}, {135, 1}}));
 }
@@ -184,7 +174,7 @@ TEST_F(Prefs, SavingCollectsCheckedAndDisabledItemsInMenuOrder) {
     EXPECT_EQ(stored("MenuItemsDisabled"), Texts{"Sound"});
 
     CFPreferencesSetAppValue(CFSTR("MenuItemsDisabled"), nullptr, domain);
-    spit(userFile, plist("<key>MenuItemsDisabled</key>" + strings({"MODEM A", "shared"})));
+    writeFile(userFile, plist("<key>MenuItemsDisabled</key>" + strings({"MODEM A", "shared"})));
     resetPreferencesForTesting();
     getMenuItemsDisabled(133, 135, domain);
     EXPECT_FALSE(IsMenuItemEnabled(GetMenuHandle(133), 1));
@@ -213,8 +203,8 @@ TEST_F(Prefs, DefaultFileIsInstalledOnceUnlessReplaced) {
         SCOPED_TRACE(c.what);
         fs::remove(resources / "Quillon Updater.plist");
         fs::remove(userFile);
-        if (c.inBundle) spit(resources / "Quillon Updater.plist", bundled);
-        if (c.userHasOne) spit(userFile, users);
+        if (c.inBundle) writeFile(resources / "Quillon Updater.plist", bundled);
+        if (c.userHasOne) writeFile(userFile, users);
         CFStringRef name = nullptr;
         EXPECT_EQ(getDefaultPrefs(c.overwrite, &name), noErr);
         EXPECT_EQ(platformStringUTF8(name), "Quillon Updater");
@@ -222,12 +212,12 @@ TEST_F(Prefs, DefaultFileIsInstalledOnceUnlessReplaced) {
         if (c.expected.empty())
             EXPECT_FALSE(fs::exists(userFile));
         else
-            EXPECT_EQ(slurp(userFile), c.expected);
+            EXPECT_EQ(readFile(userFile), c.expected);
     }
     EXPECT_EQ(getDefaultPrefs(false, nullptr), noErr);
 
     // No preferences folder can be made: its status, and no name.
-    spit(dir / "blocker", "");
+    writeFile(dir / "blocker", "");
     setenv("XDG_CONFIG_HOME", (dir / "blocker").c_str(), 1);
     CFStringRef name = nullptr;
     EXPECT_NE(getDefaultPrefs(false, &name), noErr);
@@ -240,7 +230,7 @@ TEST_F(Prefs, OnlyTheFirstTwentyCommandListsBecomeItems) {
         lists += "<array><string>Number " + std::to_string(i) + "</string><string>ATDT " +
                  std::to_string(i) + "</string></array>";
     }
-    spit(userFile, plist(lists + "</array>"));
+    writeFile(userFile, plist(lists + "</array>"));
 
     getPrefs();
     EXPECT_EQ(platformStringUTF8(appName), "Quillon Updater");
@@ -258,7 +248,7 @@ TEST_F(Prefs, OnlyTheFirstTwentyCommandListsBecomeItems) {
 }
 
 TEST_F(Prefs, ValuesThatAreNoCommandListsAreSkipped) {
-    spit(userFile, plist("<key>PhoneNos</key><array>"
+    writeFile(userFile, plist("<key>PhoneNos</key><array>"
                          "<array><string>First</string></array>"
                          "<string>not a list</string><array/>"
                          "<array><string>Second</string></array></array>"));
@@ -284,7 +274,7 @@ TEST_F(Prefs, MenuStateRoundTripThroughTheFile) {
     EXPECT_EQ(stored("menuModem"), Texts{"Modem A"}) << "nothing checked in 133 keeps the key";
 
     // Three numbers, the second one chosen, and a modem.
-    spit(userFile,
+    writeFile(userFile,
          plist("<key>PhoneNos</key><array>"
                "<array><string>Home</string><string>ATDT 1</string></array>"
                "<array><string>Office</string><string>ATDT 2</string><string>ATH</string></array>"
@@ -311,7 +301,7 @@ TEST_F(Prefs, MenuStateRoundTripThroughTheFile) {
     EXPECT_EQ(stored("PhoneNo"), Texts{"Office"});
     EXPECT_EQ(stored("menuModem"), Texts{"Modem B"});
     EXPECT_EQ(stored("MenuItemsChecked"), (Texts{"Modem A", "Modem B", "Office"}));
-    std::string file = slurp(userFile);
+    std::string file = readFile(userFile);
     EXPECT_NE(file.find("<string>ATH</string>"), std::string::npos) << file;
     EXPECT_NE(file.find("<integer>7</integer>"), std::string::npos) << file;
 }

@@ -1,6 +1,8 @@
 #include "PlatformCollections.h"
 #include "PlatformPrefs.h"
 
+#include "../common/TestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -20,18 +22,6 @@ std::string text(CFTypeRef s) {
 
 CFStringRef str(const char* s) {
     return CFSTR(s);
-}
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void spit(const fs::path& p, const std::string& bytes) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << bytes;
 }
 
 // Every test has a home of its own: the real user's preferences are never touched.
@@ -113,11 +103,11 @@ TEST_F(StoreTest, RoundTripThroughTheFile) {
     ASSERT_TRUE(CFPreferencesAppSynchronize(domain));
     resetPreferencesForTesting();
     EXPECT_EQ(CFPreferencesCopyAppValue(str("Name"), domain), nullptr);
-    EXPECT_EQ(slurp(file).find("Zo"), std::string::npos);
+    EXPECT_EQ(readFile(file).find("Zo"), std::string::npos);
 }
 
 TEST_F(StoreTest, KeysOfOtherKindsAndOutsideChangesAreKept) {
-    spit(file, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    writeFile(file, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                "<plist version=\"1.0\"><dict>\n"
                "<key>Count</key><integer>42</integer>\n"
                "<key>Greeting</key><string>hello</string>\n"
@@ -129,7 +119,7 @@ TEST_F(StoreTest, KeysOfOtherKindsAndOutsideChangesAreKept) {
     CFRelease(g);
 
     // Another program replaces the file: the next read sees it.
-    spit(file, "<plist version=\"1.0\"><dict><key>Count</key><integer>42</integer>"
+    writeFile(file, "<plist version=\"1.0\"><dict><key>Count</key><integer>42</integer>"
                "<key>Greeting</key><string>changed</string></dict></plist>");
     g = CFPreferencesCopyAppValue(str("Greeting"), domain);
     EXPECT_EQ(text(g), "changed");
@@ -137,7 +127,7 @@ TEST_F(StoreTest, KeysOfOtherKindsAndOutsideChangesAreKept) {
 
     CFPreferencesSetAppValue(str("Added"), str("x"), domain);
     ASSERT_TRUE(CFPreferencesAppSynchronize(domain));
-    std::string written = slurp(file);
+    std::string written = readFile(file);
     EXPECT_NE(written.find("<integer>42</integer>"), std::string::npos) << written;
     EXPECT_NE(written.find("changed"), std::string::npos) << written;
     EXPECT_NE(written.find("<key>Added</key>"), std::string::npos) << written;
@@ -149,14 +139,14 @@ TEST_F(StoreTest, UnparsableFileIsReportedAndLeftAlone) {
           std::string("<plist version=\"1.0\"><array><string>x</string></array></plist>")}) {
         SCOPED_TRACE(garbage);
         resetPreferencesForTesting();
-        spit(file, garbage);
+        writeFile(file, garbage);
         testing::internal::CaptureStderr();
         EXPECT_EQ(CFPreferencesCopyAppValue(str("a"), domain), nullptr);
         CFPreferencesSetAppValue(str("a"), str("new"), domain);
         EXPECT_FALSE(CFPreferencesAppSynchronize(domain));
         std::string err = testing::internal::GetCapturedStderr();
         EXPECT_NE(err.find(file.string()), std::string::npos) << err;
-        EXPECT_EQ(slurp(file), garbage);
+        EXPECT_EQ(readFile(file), garbage);
     }
 }
 
@@ -166,7 +156,7 @@ TEST_F(StoreTest, BinaryFileIsRead) {
         'b',  'p', 'l', 'i', 's', 't', '0', '0', 0xd1, 0x01, 0x02, 0x51, 'k', 0x51, 'v', 0x08, 0x0b,
         0x0d, 0,   0,   0,   0,   0,   0,   1,   1,    0,    0,    0,    0,   0,    0,   0,    3,
         0,    0,   0,   0,   0,   0,   0,   0,   0,    0,    0,    0,    0,   0,    0,   0x0f};
-    spit(file, std::string(reinterpret_cast<const char*>(bin), sizeof bin));
+    writeFile(file, std::string(reinterpret_cast<const char*>(bin), sizeof bin));
     CFTypeRef v = CFPreferencesCopyAppValue(str("k"), domain);
     EXPECT_EQ(text(v), "v");
     CFRelease(v);

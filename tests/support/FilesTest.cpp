@@ -5,6 +5,8 @@
 #include "PlatformFiles.h"
 #include "fileSupport.h"
 
+#include "../common/TestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -31,16 +33,6 @@ struct TempDir {
         fs::remove_all(path, ec);
     }
 };
-
-void writeFile(const fs::path& p, const std::string& text) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << text;
-}
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::string pathOf(const FSRef& ref) {
     UInt8 buffer[2000];

@@ -1,5 +1,7 @@
 // The real Tarvo_Download against the enclosure simulator on a pseudo-terminal, with the
 // tool's clock sped up by libfaketime so that its 21 s of fixed pauses take well under a second.
+#include "../common/TestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -108,18 +110,6 @@ pid_t spawn(const std::vector<std::string>& argv, const std::string& dir,
     return pid;
 }
 
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
-
 std::string patternImage(size_t size) {
     std::string image(size, '\0');
     for (size_t i = 0; i < size; ++i)
@@ -184,7 +174,7 @@ class ToolRun : public ::testing::Test {
     Output finishSim() {
         Output sim = collect(simPid, simOut, simErr, std::chrono::seconds(60));
         simPid = -1;
-        wire = slurp(dir + "/wire");
+        wire = readFile(dir + "/wire");
         return sim;
     }
 
@@ -243,7 +233,7 @@ TEST_F(ToolRun, WholeTransfersArriveExactly) {
         EXPECT_EQ(tool.out, successOutput(c.image.size()));
         EXPECT_EQ(wire, kHandshake + "1" + c.image);
         EXPECT_EQ(sim.status, 0) << sim.out << sim.err;
-        EXPECT_EQ(slurp(dir + "/usbserial.cfg"), link + "\n");
+        EXPECT_EQ(readFile(dir + "/usbserial.cfg"), link + "\n");
     }
 }
 
@@ -360,7 +350,7 @@ TEST_F(ToolRun, TheFirstOfSeveralDevicesIsUsed) {
     Output tool = runTool({"image"}, dir + "/tty*");
     finishSim();
     EXPECT_EQ(tool.out, successOutput(image.size()));
-    EXPECT_EQ(slurp(dir + "/usbserial.cfg"), link + "\n" + dir + "/tty-z\n");
+    EXPECT_EQ(readFile(dir + "/usbserial.cfg"), link + "\n" + dir + "/tty-z\n");
 }
 
 TEST_F(ToolRun, AReadOnlyFolderStillFindsTheDevice) {
